@@ -1,0 +1,18 @@
+// The shell-folder concern: the user's known folders.
+#pragma once
+
+#include <string>
+
+namespace quarro::platform {
+
+enum class KnownFolder { Documents, Desktop, Startup, CommonStartup, ProgramFiles, Windows };
+
+class IShellFolders {
+public:
+    virtual ~IShellFolders() = default;
+    // SHGetKnownFolderPath (SHGetFolderPathW where that is missing); false when not known.
+    // The path has no trailing backslash.
+    virtual bool GetKnownFolderPath(KnownFolder folder, std::u16string* path) = 0;
+};
+
+}  // namespace quarro::platform

@@ -1,0 +1,62 @@
+#include <shlobj.h>
+
+#include "platform/win32/win32_os.h"
+#include "platform/win32/wide.h"
+
+namespace quarro::platform::win32 {
+
+namespace {
+
+struct FolderIds {
+    GUID known;
+    int csidl;
+};
+
+FolderIds IdsOf(KnownFolder folder) {
+    // FOLDERID_* values, spelled out so that no import library symbol is needed on old systems.
+    switch (folder) {
+    case KnownFolder::Documents:
+        return {{0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}}, CSIDL_PERSONAL};
+    case KnownFolder::Desktop:
+        return {{0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}}, CSIDL_DESKTOPDIRECTORY};
+    case KnownFolder::Startup:
+        return {{0xB97D20BB, 0xF46A, 0x4C97, {0xBA, 0x10, 0x5E, 0x36, 0x08, 0x43, 0x08, 0x54}}, CSIDL_STARTUP};
+    case KnownFolder::CommonStartup:
+        return {{0x82A5EA35, 0xD9CD, 0x47C5, {0x96, 0x29, 0xE1, 0x5D, 0x2F, 0x71, 0x4E, 0x6E}}, CSIDL_COMMON_STARTUP};
+    case KnownFolder::ProgramFiles:
+        return {{0x905E63B6, 0xC1BF, 0x494E, {0xB2, 0x9C, 0x65, 0xB7, 0x32, 0xD3, 0xD2, 0x1A}}, CSIDL_PROGRAM_FILES};
+    case KnownFolder::Windows:
+        return {{0xF38BF404, 0x1D43, 0x42F2, {0x93, 0x05, 0x67, 0xDE, 0x0B, 0x28, 0xFC, 0x23}}, CSIDL_WINDOWS};
+    }
+    return {};
+}
+
+}  // namespace
+
+bool Win32ShellFolders::GetKnownFolderPath(KnownFolder folder, std::u16string* path) {
+    if (!path) return false;
+    const FolderIds ids = IdsOf(folder);
+    // SHGetKnownFolderPath exists from Vista on; older systems answer SHGetFolderPathW.
+    using KnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+    HMODULE shell = GetModuleHandleW(L"shell32.dll");
+    auto knownFolderPath = shell ? reinterpret_cast<KnownFolderPath>(
+                                       reinterpret_cast<void*>(GetProcAddress(shell, "SHGetKnownFolderPath")))
+                                 : nullptr;
+    if (knownFolderPath) {
+        PWSTR found = nullptr;
+        const HRESULT hr = knownFolderPath(ids.known, 0, nullptr, &found);
+        if (SUCCEEDED(hr) && found) {
+            *path = U(found);
+            CoTaskMemFree(found);
+            return !path->empty();
+        }
+        if (found) CoTaskMemFree(found);
+        return false;
+    }
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, ids.csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return false;
+    *path = U(buffer);
+    return !path->empty();
+}
+
+}  // namespace quarro::platform::win32
