@@ -4,11 +4,15 @@
 #include <mutex>
 
 #include "platform/sim/machine_snapshot.h"
+#include "platform/sim/sim_clock.h"
+#include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_os.h"
 #include "platform/utf8.h"
 
 #ifdef _WIN32
+#include "platform/win32/clock_win32.h"
 #include "platform/win32/code_page_win32.h"
+#include "platform/win32/device_interfaces_win32.h"
 #include "platform/win32/win32_os.h"
 #else
 #include "platform/sim/code_page_1252.h"
@@ -45,6 +49,8 @@ struct Holder {
     std::unique_ptr<IShellFolders> folders;
     std::unique_ptr<IModules> modules;
     std::unique_ptr<ICodePage> codePage;
+    std::unique_ptr<IClock> clock;
+    std::unique_ptr<IDeviceInterfaces> devices;
     Services services;
 };
 
@@ -61,6 +67,10 @@ Holder* Build() {
     holder->folders = std::make_unique<win32::Win32ShellFolders>();
     holder->modules = std::make_unique<win32::Win32Modules>();
     holder->codePage = std::make_unique<win32::CodePageWin32>();
+    holder->clock = std::make_unique<win32::Win32Clock>();
+    // Hardware concerns: the snapshot's where it describes them, the real ones otherwise.
+    if (holder->machine) holder->devices = sim::MakeSimDeviceInterfaces(*holder->machine);
+    if (!holder->devices) holder->devices = std::make_unique<win32::Win32DeviceInterfaces>();
 #else
     const sim::MachineSnapshot* machine = holder->machine.get();
     const nlohmann::json* os = machine ? machine->Section("os") : nullptr;
@@ -80,6 +90,9 @@ Holder* Build() {
     holder->folders = std::make_unique<sim::SimShellFolders>(machine ? machine->Section("folders") : nullptr);
     holder->modules = std::make_unique<sim::SimModules>();
     holder->codePage = std::make_unique<sim::CodePage1252>();
+    holder->clock = std::make_unique<sim::SimClock>();
+    if (machine) holder->devices = sim::MakeSimDeviceInterfaces(*machine);
+    if (!holder->devices) holder->devices = sim::MakeAbsentDeviceInterfaces();
 #endif
     Services& s = holder->services;
     s.registry = holder->registry.get();
@@ -90,6 +103,8 @@ Holder* Build() {
     s.folders = holder->folders.get();
     s.modules = holder->modules.get();
     s.codePage = holder->codePage.get();
+    s.clock = holder->clock.get();
+    s.devices = holder->devices.get();
     return holder;
 }
 
@@ -120,6 +135,8 @@ INamedMutexes& Mutexes() { return *Active().mutexes; }
 IShellFolders& Folders() { return *Active().folders; }
 IModules& Modules() { return *Active().modules; }
 ICodePage& CodePage() { return *Active().codePage; }
+IClock& Clock() { return *Active().clock; }
+IDeviceInterfaces& Devices() { return *Active().devices; }
 
 ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()) {
     Services& active = Active();
@@ -131,6 +148,8 @@ ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()
     if (replacement.folders) active.folders = replacement.folders;
     if (replacement.modules) active.modules = replacement.modules;
     if (replacement.codePage) active.codePage = replacement.codePage;
+    if (replacement.clock) active.clock = replacement.clock;
+    if (replacement.devices) active.devices = replacement.devices;
 }
 
 ScopedOverride::~ScopedOverride() { Active() = previous_; }

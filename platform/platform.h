@@ -10,7 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/code_page.h"
+#include "platform/device_io.h"
 #include "platform/modules.h"
 #include "platform/mutex.h"
 #include "platform/os_identity.h"
@@ -34,6 +36,8 @@ struct Services {
     IShellFolders* folders = nullptr;
     IModules* modules = nullptr;
     ICodePage* codePage = nullptr;
+    IClock* clock = nullptr;
+    IDeviceInterfaces* devices = nullptr;
 };
 
 // The services of this process (built on first use).
@@ -53,6 +57,8 @@ INamedMutexes& Mutexes();
 IShellFolders& Folders();
 IModules& Modules();
 ICodePage& CodePage();
+IClock& Clock();
+IDeviceInterfaces& Devices();
 
 // Replaces the concerns that `replacement` names (non-null members) for the lifetime of the
 // object; restores the previous set afterwards.
