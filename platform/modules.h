@@ -13,9 +13,8 @@ public:
     virtual ~IModules() = default;
     // GetModuleFileNameW(NULL): the full path of the running program.
     virtual std::u16string ProgramFileName() = 0;
-    // LoadLibraryW by name. With quietErrors the system's own failure dialogs are suppressed
-    // (SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX) around the load, the
-    // previous mode restored). 0 on failure. Natively "Facet01.dll" names libFacet01.so beside
+    // LoadLibraryW by name. With quietErrors the system's "file not found" box is suppressed
+    // (SetErrorMode(SEM_NOOPENFILEERRORBOX) around the load, the previous mode restored). 0 on failure. Natively "Facet01.dll" names libFacet01.so beside
     // the program.
     virtual LibraryHandle Load(const char16_t* name, bool quietErrors) = 0;
     // GetProcAddress; null when the export is missing.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/recording_prompt.h"
 #include "platform/sim/machine_snapshot.h"
 #include "platform/sim/sim_clock.h"
 #include "platform/sim/sim_devices.h"
@@ -13,9 +14,13 @@
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/code_page_win32.h"
 #include "platform/win32/device_interfaces_win32.h"
+#include "platform/win32/files_win32.h"
+#include "platform/win32/service_control_win32.h"
 #include "platform/win32/win32_os.h"
 #else
 #include "platform/sim/code_page_1252.h"
+#include "platform/sim/files_posix.h"
+#include "platform/sim/sim_service_control.h"
 #include "platform/sim/memory_registry.h"
 #include "platform/sim/reg_file.h"
 #endif
@@ -36,6 +41,16 @@ std::string MachineFolderFromEnvironment() {
 #endif
 }
 
+std::string PromptLogFromEnvironment() {
+#ifdef _WIN32
+    const wchar_t* value = _wgetenv(L"QUARRO_PROMPT_LOG");
+    return value ? Utf16ToUtf8(reinterpret_cast<const char16_t*>(value)) : std::string();
+#else
+    const char* value = std::getenv("QUARRO_PROMPT_LOG");
+    return value ? value : "";
+#endif
+}
+
 // Everything the process owns for its platform services; built once, never destroyed (modules
 // may still call into it while the process ends).
 struct Holder {
@@ -51,7 +66,9 @@ struct Holder {
     std::unique_ptr<ICodePage> codePage;
     std::unique_ptr<IClock> clock;
     std::unique_ptr<IDeviceInterfaces> devices;
-    Services services;
+    std::unique_ptr<IFiles> files;
+    std::unique_ptr<IServiceControl> services;
+    Services services_;
 };
 
 Holder* Build() {
@@ -71,6 +88,8 @@ Holder* Build() {
     // Hardware concerns: the snapshot's where it describes them, the real ones otherwise.
     if (holder->machine) holder->devices = sim::MakeSimDeviceInterfaces(*holder->machine);
     if (!holder->devices) holder->devices = std::make_unique<win32::Win32DeviceInterfaces>();
+    holder->files = std::make_unique<win32::Win32Files>();
+    holder->services = std::make_unique<win32::Win32ServiceControl>();
 #else
     const sim::MachineSnapshot* machine = holder->machine.get();
     const nlohmann::json* os = machine ? machine->Section("os") : nullptr;
@@ -93,8 +112,13 @@ Holder* Build() {
     holder->clock = std::make_unique<sim::SimClock>();
     if (machine) holder->devices = sim::MakeSimDeviceInterfaces(*machine);
     if (!holder->devices) holder->devices = sim::MakeAbsentDeviceInterfaces();
+    holder->files = std::make_unique<sim::PosixFiles>();
+    holder->services = std::make_unique<sim::SimServiceControl>(machine ? machine->Section("services") : nullptr);
 #endif
-    Services& s = holder->services;
+    if (const std::string log = PromptLogFromEnvironment(); !log.empty()) {
+        holder->prompt = std::make_unique<RecordingPrompt>(log);
+    }
+    Services& s = holder->services_;
     s.registry = holder->registry.get();
     s.os = holder->os.get();
     s.security = holder->security.get();
@@ -105,6 +129,8 @@ Holder* Build() {
     s.codePage = holder->codePage.get();
     s.clock = holder->clock.get();
     s.devices = holder->devices.get();
+    s.files = holder->files.get();
+    s.services = holder->services.get();
     return holder;
 }
 
@@ -115,7 +141,7 @@ Holder& TheHolder() {
 
 // The set in use: the built one, or a test's replacement.
 Services& Active() {
-    static Services active = TheHolder().services;
+    static Services active = TheHolder().services_;
     return active;
 }
 
@@ -137,6 +163,8 @@ IModules& Modules() { return *Active().modules; }
 ICodePage& CodePage() { return *Active().codePage; }
 IClock& Clock() { return *Active().clock; }
 IDeviceInterfaces& Devices() { return *Active().devices; }
+IFiles& Files() { return *Active().files; }
+IServiceControl& ServiceControl() { return *Active().services; }
 
 ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()) {
     Services& active = Active();
@@ -150,6 +178,8 @@ ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()
     if (replacement.codePage) active.codePage = replacement.codePage;
     if (replacement.clock) active.clock = replacement.clock;
     if (replacement.devices) active.devices = replacement.devices;
+    if (replacement.files) active.files = replacement.files;
+    if (replacement.services) active.services = replacement.services;
 }
 
 ScopedOverride::~ScopedOverride() { Active() = previous_; }

@@ -13,12 +13,14 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/device_io.h"
+#include "platform/files.h"
 #include "platform/modules.h"
 #include "platform/mutex.h"
 #include "platform/os_identity.h"
 #include "platform/prompt.h"
 #include "platform/registry.h"
 #include "platform/security.h"
+#include "platform/service_control.h"
 #include "platform/shell_folders.h"
 
 namespace quarro::platform {
@@ -38,6 +40,8 @@ struct Services {
     ICodePage* codePage = nullptr;
     IClock* clock = nullptr;
     IDeviceInterfaces* devices = nullptr;
+    IFiles* files = nullptr;
+    IServiceControl* services = nullptr;
 };
 
 // The services of this process (built on first use).
@@ -59,6 +63,8 @@ IModules& Modules();
 ICodePage& CodePage();
 IClock& Clock();
 IDeviceInterfaces& Devices();
+IFiles& Files();
+IServiceControl& ServiceControl();
 
 // Replaces the concerns that `replacement` names (non-null members) for the lifetime of the
 // object; restores the previous set afterwards.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/recording_prompt.h"
 #include "platform/utf8.h"
 
 #ifndef _WIN32
@@ -112,12 +113,7 @@ bool SimSecurity::CheckAdministratorsMembership(bool* isMember) {
 int SimPrompt::ShowMessage(WindowHandle, const char16_t* text, const char16_t* caption, std::uint32_t style) {
     shown.push_back({text ? text : u"", caption ? caption : u"", style});
     if (answerOverride != 0) return answerOverride;
-    const bool secondIsDefault = (style & 0xF00) == kMbDefButton2;
-    switch (style & 0xF) {
-    case kMbYesNo: return secondIsDefault ? kIdNo : kIdYes;
-    case 0x1: return secondIsDefault ? kIdCancel : kIdOk;  // MB_OKCANCEL
-    default: return kIdOk;
-    }
+    return DefaultAnswer(style);
 }
 
 MutexHandle SimNamedMutexes::Create(const char16_t* name, bool* alreadyExisted) {

@@ -20,7 +20,7 @@ std::u16string Win32Modules::ProgramFileName() {
 LibraryHandle Win32Modules::Load(const char16_t* name, bool quietErrors) {
     if (!name) return 0;
     UINT previous = 0;
-    if (quietErrors) previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    if (quietErrors) previous = SetErrorMode(SEM_NOOPENFILEERRORBOX);
     HMODULE module = LoadLibraryW(W(name));
     if (quietErrors) SetErrorMode(previous);
     return reinterpret_cast<LibraryHandle>(module);
