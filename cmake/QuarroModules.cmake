@@ -14,7 +14,7 @@ function(quarro_tab_module target)
   if(WIN32)
     target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tabframe/facet.def)
     # i686 decorates __stdcall names (InitTabDLL@4); the viewer looks them up undecorated.
-    target_link_options(${target} PRIVATE -Wl,--kill-at)
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
     set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${M_OUTPUT_NAME}
       RUNTIME_OUTPUT_DIRECTORY ${outdir})
   else()

@@ -380,7 +380,8 @@ CMiscCommon::CMiscCommon()
       VersionMajor(0),
       VersionMinor(0),
       VersionBuild(0),
-      VersionRevision(0) {}
+      VersionRevision(0),
+      _pDevices(nullptr) {}
 
 CMiscCommon::~CMiscCommon() {
     Close();
@@ -532,6 +533,7 @@ int CMiscCommon::OpenDriver() {
         return kMiscCreateFileFailed;
     }
     _hDevice = device;
+    _pDevices = &devices;
     ClearErrorText();
     return kMiscSuccess;
 }
@@ -541,7 +543,7 @@ void CMiscCommon::SendEndSession(std::uint32_t sessionId) {
     std::uint8_t id[4];
     Write32(id, sessionId);
     std::uint32_t returned = 0;
-    pf::Devices().DeviceIoControl(_hDevice, kIoctlEndSession, id, sizeof(id), nullptr, 0, &returned);
+    _pDevices->DeviceIoControl(_hDevice, kIoctlEndSession, id, sizeof(id), nullptr, 0, &returned);
     pf::SetLastErrorCode(error);
 }
 
@@ -558,7 +560,7 @@ void CMiscCommon::EndCipherSession() {
 void CMiscCommon::CloseDevice() {
     if (!IsOpen()) return;
     const std::uint32_t error = pf::GetLastErrorCode();
-    pf::Devices().CloseHandle(_hDevice);
+    _pDevices->CloseHandle(_hDevice);
     _hDevice = pf::kInvalidDevice;
     pf::SetLastErrorCode(error);
 }
@@ -585,7 +587,7 @@ int CMiscCommon::_Initialize() {
         return InitializeFailed(kMiscSystemError, kMsgDeviceIoControl, false);
     }
     EndCipherSession();
-    pf::IDeviceInterfaces& devices = pf::Devices();
+    pf::IDeviceInterfaces& devices = *_pDevices;
     Encrypting = 1;
     Sequence = 0;
     SessionId = 0;
@@ -799,9 +801,9 @@ int CMiscCommon::EncapsuledDeviceIoControl(std::uint32_t code, const void* input
         return 0;
     }
     *returned = 0;
-    if (Encrypting && !Cipher) {
+    if (!IsOpen() || (Encrypting && !Cipher)) {
         SetErrorText(kOpEncapsulated, u"Session Not Initialized.");
-        pf::SetLastErrorCode(pf::kErrorAccessDenied);
+        pf::SetLastErrorCode(IsOpen() ? pf::kErrorAccessDenied : pf::kErrorInvalidHandle);
         return 0;
     }
     if (inputLength > kMaxTransferBytes || outputCapacity > kMaxTransferBytes) {
@@ -853,7 +855,7 @@ int CMiscCommon::EncapsuledDeviceIoControl(std::uint32_t code, const void* input
     }
 
     std::uint32_t got = 0;
-    bool ok = pf::Devices().DeviceIoControl(_hDevice, kIoctlCapsule, request.p, request.n, reply.get(), replySize, &got);
+    bool ok = _pDevices->DeviceIoControl(_hDevice, kIoctlCapsule, request.p, request.n, reply.get(), replySize, &got);
     std::uint32_t error = pf::GetLastErrorCode();
     if (ok || got > 0) ++Sequence;
     if (got > replySize) got = replySize;
@@ -1036,7 +1038,7 @@ int CMiscCommon::GetModelNumber(std::uint32_t type, void* buffer, std::uint32_t*
     }
     std::uint32_t got = 0;
     const bool ok =
-        pf::Devices().DeviceIoControl(_hDevice, kIoctlModelRecord, nullptr, 0, record.get(), kModelRecordSize, &got);
+        _pDevices->DeviceIoControl(_hDevice, kIoctlModelRecord, nullptr, 0, record.get(), kModelRecordSize, &got);
     if (!ok || got != kModelRecordSize) {
         if (ok) pf::SetLastErrorCode(kErrorInvalidData);
         SetErrorText(kOpModelNumber, kMsgDeviceIoControl);

@@ -17,7 +17,8 @@
 // anything is read or copied. Key material, proofs and cipher contexts are wiped before they are
 // freed.
 //
-// No locks: a session belongs to one thread at a time.
+// No locks: a session belongs to one thread at a time. The device-interface concern it was opened
+// through must outlive it.
 #pragma once
 
 #include <cstddef>
@@ -210,6 +211,10 @@ private:
     int VersionMinor;
     int VersionBuild;
     int VersionRevision;
+    // The device-interface concern the device was opened through. Every later request of this
+    // session goes through it, also when the call comes from a module that links its own copy of
+    // the platform (the modules use the viewer's session).
+    quarro::platform::IDeviceInterfaces* _pDevices;
 };
 
 // ---- Pieces of the channel, exposed for tests ----

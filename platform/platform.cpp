@@ -6,7 +6,9 @@
 #include "platform/recording_prompt.h"
 #include "platform/sim/machine_snapshot.h"
 #include "platform/sim/sim_clock.h"
+#include "platform/sim/sim_device_inventory.h"
 #include "platform/sim/sim_devices.h"
+#include "platform/sim/sim_hotfixes.h"
 #include "platform/sim/sim_os.h"
 #include "platform/utf8.h"
 
@@ -14,7 +16,9 @@
 #include "platform/win32/clock_win32.h"
 #include "platform/win32/code_page_win32.h"
 #include "platform/win32/device_interfaces_win32.h"
+#include "platform/win32/device_inventory_win32.h"
 #include "platform/win32/files_win32.h"
+#include "platform/win32/hotfixes_win32.h"
 #include "platform/win32/service_control_win32.h"
 #include "platform/win32/win32_os.h"
 #else
@@ -68,6 +72,8 @@ struct Holder {
     std::unique_ptr<IDeviceInterfaces> devices;
     std::unique_ptr<IFiles> files;
     std::unique_ptr<IServiceControl> services;
+    std::unique_ptr<IDeviceInventory> inventory;
+    std::unique_ptr<IHotfixes> hotfixes;
     Services services_;
 };
 
@@ -90,6 +96,10 @@ Holder* Build() {
     if (!holder->devices) holder->devices = std::make_unique<win32::Win32DeviceInterfaces>();
     holder->files = std::make_unique<win32::Win32Files>();
     holder->services = std::make_unique<win32::Win32ServiceControl>();
+    if (holder->machine) holder->inventory = sim::MakeSimDeviceInventory(*holder->machine);
+    if (!holder->inventory) holder->inventory = std::make_unique<win32::Win32DeviceInventory>();
+    if (holder->machine) holder->hotfixes = sim::MakeSimHotfixes(*holder->machine);
+    if (!holder->hotfixes) holder->hotfixes = std::make_unique<win32::Win32Hotfixes>();
 #else
     const sim::MachineSnapshot* machine = holder->machine.get();
     const nlohmann::json* os = machine ? machine->Section("os") : nullptr;
@@ -114,6 +124,10 @@ Holder* Build() {
     if (!holder->devices) holder->devices = sim::MakeAbsentDeviceInterfaces();
     holder->files = std::make_unique<sim::PosixFiles>();
     holder->services = std::make_unique<sim::SimServiceControl>(machine ? machine->Section("services") : nullptr);
+    if (machine) holder->inventory = sim::MakeSimDeviceInventory(*machine);
+    if (!holder->inventory) holder->inventory = sim::MakeEmptyDeviceInventory();
+    if (machine) holder->hotfixes = sim::MakeSimHotfixes(*machine);
+    if (!holder->hotfixes) holder->hotfixes = sim::MakeEmptyHotfixes();
 #endif
     if (const std::string log = PromptLogFromEnvironment(); !log.empty()) {
         holder->prompt = std::make_unique<RecordingPrompt>(log);
@@ -131,6 +145,8 @@ Holder* Build() {
     s.devices = holder->devices.get();
     s.files = holder->files.get();
     s.services = holder->services.get();
+    s.inventory = holder->inventory.get();
+    s.hotfixes = holder->hotfixes.get();
     return holder;
 }
 
@@ -165,6 +181,8 @@ IClock& Clock() { return *Active().clock; }
 IDeviceInterfaces& Devices() { return *Active().devices; }
 IFiles& Files() { return *Active().files; }
 IServiceControl& ServiceControl() { return *Active().services; }
+IDeviceInventory& DeviceInventory() { return *Active().inventory; }
+IHotfixes& Hotfixes() { return *Active().hotfixes; }
 
 ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()) {
     Services& active = Active();
@@ -180,6 +198,8 @@ ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()
     if (replacement.devices) active.devices = replacement.devices;
     if (replacement.files) active.files = replacement.files;
     if (replacement.services) active.services = replacement.services;
+    if (replacement.inventory) active.inventory = replacement.inventory;
+    if (replacement.hotfixes) active.hotfixes = replacement.hotfixes;
 }
 
 ScopedOverride::~ScopedOverride() { Active() = previous_; }

@@ -12,8 +12,10 @@
 
 #include "platform/clock.h"
 #include "platform/code_page.h"
+#include "platform/device_inventory.h"
 #include "platform/device_io.h"
 #include "platform/files.h"
+#include "platform/hotfixes.h"
 #include "platform/modules.h"
 #include "platform/mutex.h"
 #include "platform/os_identity.h"
@@ -42,6 +44,8 @@ struct Services {
     IDeviceInterfaces* devices = nullptr;
     IFiles* files = nullptr;
     IServiceControl* services = nullptr;
+    IDeviceInventory* inventory = nullptr;
+    IHotfixes* hotfixes = nullptr;
 };
 
 // The services of this process (built on first use).
@@ -65,6 +69,8 @@ IClock& Clock();
 IDeviceInterfaces& Devices();
 IFiles& Files();
 IServiceControl& ServiceControl();
+IDeviceInventory& DeviceInventory();
+IHotfixes& Hotfixes();
 
 // Replaces the concerns that `replacement` names (non-null members) for the lifetime of the
 // object; restores the previous set afterwards.

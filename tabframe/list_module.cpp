@@ -5,6 +5,10 @@
 
 namespace tabframe {
 
+#if !defined(_WIN32)
+IListPage* CreateListPage(ListModule&) { return nullptr; }
+#endif
+
 int ListModule::SetupPropertyPage(PropSheetPageHandle* out) {
     if (!out) return -1;
     *out = nullptr;

@@ -36,6 +36,10 @@ struct ListModuleSpec {
     IListPage* (*createPage)(class ListModule& module);
 };
 
+// The frame's list page (CFacetDlg on the module's template 129, see tabframe/win32/list_page.rc):
+// what a list module names as its createPage. Natively there are no pages and it gives null.
+IListPage* CreateListPage(class ListModule& module);
+
 class ListModule {
 public:
     explicit ListModule(const ListModuleSpec& spec) : spec_(spec) {}

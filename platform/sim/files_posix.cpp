@@ -207,11 +207,9 @@ FileHandle PosixFiles::CreateForWriting(const char16_t* path) {
     struct stat st {};
     const bool existed = stat(native.c_str(), &st) == 0;
     if (existed) {
-        // CREATE_ALWAYS over an existing file: denied for a folder or a read-only file, and for a
-        // hidden or system file unless the caller names those attributes (FILE_ATTRIBUTE_NORMAL
-        // does not).
-        if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st) ||
-            (Kept(state, Canonical(native)) & (kFileAttributeHidden | kFileAttributeSystem)) != 0) {
+        // CREATE_ALWAYS over an existing file: denied for a folder or a read-only file. (A hidden
+        // or system file is overwritten as Wine 8 does it; see the header.)
+        if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) {
             SetLastErrorCode(kErrorAccessDenied);
             return kInvalidFile;
         }
@@ -231,8 +229,8 @@ FileHandle PosixFiles::CreateForWriting(const char16_t* path) {
         SetLastErrorCode(error);
         return kInvalidFile;
     }
-    // The new content replaces the old attributes: only "archive" is left.
-    state.kept[Canonical(native)] = kFileAttributeArchive;
+    // Hidden and system stay; the new content is marked for archiving.
+    state.kept[Canonical(native)] |= kFileAttributeArchive;
     state.open[fd] = OpenFile{st.st_dev, st.st_ino, kWrite, kRead};
     // Like CreateFileW: ERROR_ALREADY_EXISTS tells the caller an existing file was overwritten.
     SetLastErrorCode(existed ? kErrorAlreadyExists : kErrorSuccess);

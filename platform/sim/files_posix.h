@@ -8,10 +8,15 @@
 //    keyed by the file's canonical path. They live only in memory and are lost when the process
 //    ends; another process sees the files without them;
 //  - directory: from stat.
-// The Windows rules that callers trip over are kept: creating over a read-only file, or over a
-// hidden or system one with FILE_ATTRIBUTE_NORMAL, fails with ERROR_ACCESS_DENIED; a created or
-// appended file gets the archive attribute; and the share modes of the handles this process holds
-// are enforced between them (ERROR_SHARING_VIOLATION), though not against other processes.
+// The Windows rules that callers trip over are kept: creating over a read-only file fails with
+// ERROR_ACCESS_DENIED; a created or appended file gets the archive attribute; and the share modes
+// of the handles this process holds are enforced between them (ERROR_SHARING_VIOLATION), though
+// not against other processes.
+//
+// Where Windows and Wine 8 differ in a way the programs notice, this follows Wine, as the
+// in-memory registry does, so that a native run and a run under Wine write the same files:
+// creating over a hidden or system file succeeds and keeps those attributes (Windows refuses
+// CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL on such a file with ERROR_ACCESS_DENIED).
 //
 // The Windows build always uses the real files (win32::Win32Files) and never selects this class;
 // there it compiles to bodies that fail with ERROR_NOT_SUPPORTED.

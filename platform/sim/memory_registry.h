@@ -29,17 +29,28 @@
 // - A deleted key stays alive for the handles open to it: every call through them then gives
 //   kErrorKeyDeleted (after the access check, as in Wine).
 //
+// Where 64-bit Wine answers otherwise (on purpose here; keep these out of cross-checks):
+// - SetValue stores exactly `size` bytes. For string types whose count leaves out the terminator,
+//   Windows and Wine look at the character after the data and count it in when it is NUL; that
+//   reads past the caller's stated size, so it is not imitated.
+// - CreateKey reports created=false for an existing key whatever the path looks like; Wine says
+//   "created" for an empty subkey, and with the 32-bit view flag also for a trailing backslash.
+// - With the 32-bit view flag Wine's CreateKey accepts a leading backslash; here it is error 161,
+//   as without the flag.
+// - Wine gives HKEY_CLASSES_ROOT (and HKLM\SOFTWARE\Classes) a 32-bit view of its own, under
+//   Classes\Wow6432Node; here Classes is shared by both views.
+//
 // Limits: a path is at most 32767 characters and a key name at most 256 (longer: error 87), a
 // value name at most 16383 (longer: 87 when setting, 2 when reading), keys nest at most 512 deep
-// below a root (deeper: 87), at most 1,048,576 handles are open at once (more: error 1450).
+// in HKLM, HKCU or HKU (deeper: 87), at most 1,048,576 handles are open at once (more: 1450).
 //
 // Thread-safe: every call holds one lock (a spin lock: the MinGW toolchain we build with has
 // no std::mutex, and calls are short).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <unordered_map>

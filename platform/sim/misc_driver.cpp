@@ -86,6 +86,29 @@ bool ReadString(const std::uint8_t* record, std::size_t at, std::size_t end, std
 
 std::atomic<std::uint32_t> instanceCount{0};
 
+// The driver version compared field by field with a.b.c.d; fields that do not parse count as 0.
+bool VersionAtLeast(const std::string& version, std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    std::uint32_t fields[4] = {};
+    std::size_t at = 0;
+    for (int i = 0; i < 4 && at < version.size(); ++i) {
+        std::uint32_t value = 0;
+        bool digits = false;
+        while (at < version.size() && version[at] >= '0' && version[at] <= '9' && value < 100000000) {
+            value = value * 10 + static_cast<std::uint32_t>(version[at++] - '0');
+            digits = true;
+        }
+        if (!digits) break;
+        fields[i] = value;
+        if (at >= version.size() || version[at] != '.') break;
+        ++at;
+    }
+    const std::uint32_t wanted[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) {
+        if (fields[i] != wanted[i]) return fields[i] > wanted[i];
+    }
+    return true;
+}
+
 }  // namespace
 
 struct SimMiscDriver::Reply {
@@ -274,6 +297,8 @@ bool SimMiscDriver::Serve(std::uint32_t code, const std::uint8_t* in, std::uint3
     // A fault on a device code applies before anything else (capsules: also by inner code, below).
     std::uint32_t error = 0;
     if (TakeFault(-1, code, &error)) return fail(error);
+    // Drivers before 1.0.8.0 know neither the session nor the model record.
+    if (!VersionAtLeast(driverVersion_, 1, 0, 8, 0)) return fail(kErrorInvalidFunction);
 
     switch (code) {
     case kIoctlHandshake:
@@ -559,20 +584,28 @@ bool SimMiscDriver::Capsule(const std::uint8_t* in, std::uint32_t inSize, std::u
 void SimMiscDriver::Dispatch(std::uint32_t innerCode, const std::uint8_t* input, std::uint32_t inputSize,
                              std::uint32_t outputSize, Reply* reply) {
     const auto invalid = static_cast<std::uint32_t>(kErrorInvalidParameter);
+    // Boot priorities and BIOS extension tables came with 1.0.800.0.
+    if ((innerCode == kInnerBootPriorityGet || innerCode == kInnerBootPrioritySet ||
+         innerCode == kInnerBiosExtensionTable) &&
+        !VersionAtLeast(driverVersion_, 1, 0, 800, 0)) {
+        return reply->Fail(kErrorInvalidFunction);
+    }
     switch (innerCode) {
     case kInnerMiscPacket:
         // One packet: its input bytes exactly; the answer is its output length.
         if (inputSize < kMiscPacketHeaderSize || Load16(input + 2) != inputSize) return reply->Fail(invalid);
         return reply->Answer(firmware_->Answer(input, inputSize));
     case kInnerMiscTwoPackets: {
-        // Packet 1's input bytes, then packet 2's; the split comes from packet 1's header.
+        // Packet 1's input bytes, then packet 2's; the split comes from packet 1's header. Bytes
+        // after packet 2's input (a caller that sends whole packet buffers) are ignored.
         if (inputSize < 2 * kMiscPacketHeaderSize) return reply->Fail(invalid);
         const std::uint32_t first = Load16(input + 2);
         if (first < kMiscPacketHeaderSize || first > inputSize - kMiscPacketHeaderSize) return reply->Fail(invalid);
-        if (Load16(input + first + 2) != inputSize - first) return reply->Fail(invalid);
+        const std::uint32_t second = Load16(input + first + 2);
+        if (second < kMiscPacketHeaderSize || second > inputSize - first) return reply->Fail(invalid);
         std::vector<std::uint8_t> answer = firmware_->Answer(input, first);
-        const std::vector<std::uint8_t> second = firmware_->Answer(input + first, inputSize - first);
-        answer.insert(answer.end(), second.begin(), second.end());
+        const std::vector<std::uint8_t> secondAnswer = firmware_->Answer(input + first, second);
+        answer.insert(answer.end(), secondAnswer.begin(), secondAnswer.end());
         return reply->Answer(std::move(answer));
     }
     case kInnerSetRegistry:

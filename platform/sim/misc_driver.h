@@ -16,9 +16,12 @@
 //         KEK = SHA-1(A^y mod P)[0..16);  out 8: "Auth" "Misc" enciphered under the session key.
 //
 // Errors (FALSE and the thread's last error):
+//   1  ERROR_INVALID_FUNCTION   unknown device or inner code, or one the driver version does not
+//                               have yet (before 1.0.8.0: every code; before 1.0.800.0: boot
+//                               priorities and BIOS extension tables)
 //   87 ERROR_INVALID_PARAMETER  malformed request: sizes, tags, phase order, session id, capsule
-//                               or inner-message fields, registry records, unknown inner code or
-//                               BIOS extension table
+//                               or inner-message fields, registry records, unknown BIOS extension
+//                               table
 //   5  ERROR_ACCESS_DENIED      wrong client proof (the half-made session is forgotten), capsule
 //                               without an established session, capsule out of sequence
 //   50 ERROR_NOT_SUPPORTED      handshake to a driver without cipher
@@ -144,12 +147,12 @@ public:
     void SetPhase1ReplySize(std::uint32_t size) { phase1ReplySize_ = size; }
     // The next phase-2 reply carries a wrong driver proof (one bit flipped).
     void CorruptNextDriverProof() { corruptProof_ = true; }
-    // The next request with device code `code` (or, for capsules, inner code `code`; for the
-    // handshake 0x222000 use the phase tag "Ini1"/"Ini2"/"Ini3" via FailNextPhase) fails with
-    // `error` and returns no bytes. Nothing else happens for it.
+    // The next request with device code `code`, or the next capsule whose inner message carries
+    // request code `code`, fails with `error` and returns no bytes; nothing else happens for it
+    // (the sequence does not advance). 0x222000 hits the next handshake request of any phase.
     void FailNextExchange(std::uint32_t code, std::uint32_t error);
-    // The next handshake phase `phase` (1 to 3) fails with `error`; the session state is as if
-    // the request had not arrived.
+    // The next handshake request of phase `phase` (0 the probe, 1 to 3 the phases) fails with
+    // `error`; the session state stays as if the request had not arrived.
     void FailNextPhase(int phase, std::uint32_t error);
     FirmwareModel& Firmware() { return *firmware_; }
 

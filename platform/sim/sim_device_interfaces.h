@@ -3,8 +3,9 @@
 // "miscDriver" section says so. Every other interface class enumerates empty.
 //
 // Behaviour, as SetupAPI and the file calls give it:
-//   GetClassDevs            a new set for any class (0 only for a null-class request, never here)
-//   EnumDeviceInterfaces    index 0 of the driver's class when present; else ERROR_NO_MORE_ITEMS
+//   GetClassDevs            a new set for any class and flags (DestroyDeviceInfoList frees it)
+//   EnumDeviceInterfaces    index 0 of the driver's class when present and the set was asked
+//                           with DIGCF_DEVICEINTERFACE; else ERROR_NO_MORE_ITEMS
 //   GetDeviceInterfaceDetail  room below the detail size (4 + path bytes with the terminator):
 //                           ERROR_INSUFFICIENT_BUFFER and the size; else the path and instance
 //   QueryDriverKeyValue     "DriverVersion", "DriverDesc", "ProviderName" (REG_SZ), Win32 query

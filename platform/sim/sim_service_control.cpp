@@ -146,7 +146,7 @@ SimServiceControl::Service* SimServiceControl::Checked(ScHandle handle, std::uin
         SetLastErrorCode(kErrorInvalidHandle);
         return nullptr;
     }
-    if (false) {
+    if ((it->second.access & right) != right) {
         SetLastErrorCode(kErrorAccessDenied);
         return nullptr;
     }

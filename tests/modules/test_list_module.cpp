@@ -1,12 +1,21 @@
 // A list module used only by tests: it shows what the viewer handed it (tab index, smart-id
 // flag, whether a session came) and then numbered rows, so that the host's loading, ordering and
-// report rules can be checked without the real tabs. Variants are chosen at build time:
-//   TEST_MODULE_NAME   text put in every row
+// report rules can be checked without the real tabs. On Windows it has the frame's list page.
+// Variants are chosen at build time:
+//   TEST_MODULE_NAME   text put in every row, and the page title
 //   TEST_ROWS          rows after the three record rows
 //   TEST_LONG_ROWS     rows long enough that the text needs several 102400-byte chunks
 //   TEST_REFUSE        InitTabDLL returns 0
 //   TEST_NO_COMMAND    the module lacks the CommandMessage export
+// At run time:
+//   QUARRO_TEST_MODULE_LOG       file to which every call of the viewer is appended as a line
+//                                "<name> <export> [<argument>]"
+//   QUARRO_TEST_MODULE_DELAY_MS  InitTabDLL waits this long first (to catch the progress window)
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "common/format.h"
 #include "common/text.h"
@@ -17,6 +26,22 @@ namespace {
 const tabframe::ListColumnSpec kColumns[] = {{3, 200, "%-92s ", 260}, {4, 90, "%-16s\r\n", 50}};
 
 [[maybe_unused]] std::u16string Text(const std::string& s) { return quarro::text::FromUtf8(s); }
+
+// One line per call into the log file named by QUARRO_TEST_MODULE_LOG (nothing without it).
+void Log(const char* call, const std::string& argument = std::string()) {
+    const char* path = std::getenv("QUARRO_TEST_MODULE_LOG");
+    if (!path || !*path) return;
+    std::ofstream log(path, std::ios::app | std::ios::binary);
+    log << TEST_MODULE_NAME << ' ' << call;
+    if (!argument.empty()) log << ' ' << argument;
+    log << "\n";
+}
+
+void InitDelay() {
+    const char* value = std::getenv("QUARRO_TEST_MODULE_DELAY_MS");
+    const long ms = value ? std::strtol(value, nullptr, 10) : 0;
+    if (ms > 0 && ms <= 10000) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 bool BuildRows(tabframe::ListTable& table, const TabInitRecord& record) {
 #ifdef TEST_REFUSE
@@ -50,17 +75,55 @@ bool BuildRows(tabframe::ListTable& table, const TabInitRecord& record) {
 #endif
 }
 
-tabframe::ListModule theModule({u"FacetTest", kColumns, 2, &BuildRows, nullptr});
+tabframe::ListModule theModule({u"FacetTest", kColumns, 2, &BuildRows, &tabframe::CreateListPage});
 
 }  // namespace
 
-#ifdef TEST_NO_COMMAND
-extern "C" QUARRO_EXPORT int QUARRO_STDCALL SetupPropertyPage(PropSheetPageHandle* out) { return theModule.SetupPropertyPage(out); }
-extern "C" QUARRO_EXPORT int QUARRO_STDCALL InitTabDLL(const TabInitRecord* record) { return theModule.InitTabDLL(record); }
-extern "C" QUARRO_EXPORT int QUARRO_STDCALL TermTabDLL() { return theModule.TermTabDLL(); }
-extern "C" QUARRO_EXPORT int QUARRO_STDCALL GetStringData(int chunk, char* buffer, int size, int sep) {
-    return theModule.GetStringData(chunk, buffer, size, sep);
+extern "C" QUARRO_EXPORT int QUARRO_STDCALL SetupPropertyPage(PropSheetPageHandle* out) {
+    try {
+        Log("SetupPropertyPage");
+        return theModule.SetupPropertyPage(out);
+    } catch (...) {
+        return -2;
+    }
 }
-#else
-QUARRO_LIST_MODULE_EXPORTS(theModule)
+
+extern "C" QUARRO_EXPORT int QUARRO_STDCALL InitTabDLL(const TabInitRecord* record) {
+    try {
+        InitDelay();
+        const int result = theModule.InitTabDLL(record);
+        Log("InitTabDLL", std::to_string(record ? record->TabIndex : -1) + " " + std::to_string(result));
+        return result;
+    } catch (...) {
+        return 0;
+    }
+}
+
+extern "C" QUARRO_EXPORT int QUARRO_STDCALL TermTabDLL() {
+    try {
+        Log("TermTabDLL");
+        return theModule.TermTabDLL();
+    } catch (...) {
+        return 1;
+    }
+}
+
+extern "C" QUARRO_EXPORT int QUARRO_STDCALL GetStringData(int chunk, char* buffer, int size, int sep) {
+    try {
+        Log("GetStringData", std::to_string(chunk));
+        return theModule.GetStringData(chunk, buffer, size, sep);
+    } catch (...) {
+        return -4;
+    }
+}
+
+#ifndef TEST_NO_COMMAND
+extern "C" QUARRO_EXPORT int QUARRO_STDCALL CommandMessage(int code) {
+    try {
+        Log("CommandMessage", std::to_string(code));
+        return theModule.CommandMessage(code);
+    } catch (...) {
+        return 1;
+    }
+}
 #endif

@@ -181,7 +181,9 @@ TEST(MiscChannel, ModelNumberTypeOneExtension) {
             EXPECT_EQ(0, std::memcmp(buffer.data(), record.data() + 40, 11));
             EXPECT_EQ(0, std::memcmp(buffer.data() + 11, record.data() + 96, row.length - 11));
         }
-        if (size < buffer.size()) EXPECT_EQ(buffer[size], 0xEE);
+        if (size < buffer.size()) {
+            EXPECT_EQ(buffer[size], 0xEE);
+        }
     }
 }
 
@@ -210,8 +212,12 @@ TEST(MiscChannel, RegWRecordsAreThreeBytesLongerThanTheirContents) {
         EXPECT_EQ(Le32(record, 16), row.dataOffset);
         EXPECT_EQ(Le32(record, 20), row.dataLength);
         EXPECT_EQ(Utf16At(record, 24), path);
-        if (row.nameOffset) EXPECT_EQ(Utf16At(record, 24 + row.nameOffset), name);
-        if (row.dataOffset) EXPECT_EQ(0, std::memcmp(record.data() + 24 + row.dataOffset, data, 4));
+        if (row.nameOffset) {
+            EXPECT_EQ(Utf16At(record, 24 + row.nameOffset), name);
+        }
+        if (row.dataOffset) {
+            EXPECT_EQ(0, std::memcmp(record.data() + 24 + row.dataOffset, data, 4));
+        }
         for (std::size_t i = total - 3; i < total; ++i) EXPECT_EQ(record[i], 0) << i;
     }
     EXPECT_EQ(mc::RegWRecordLength(mc::kRegWData, 10, 10, 0xFFFFFFFFu), 0u);

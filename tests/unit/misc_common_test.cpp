@@ -282,6 +282,23 @@ TEST_F(MiscSessionTest, HandshakeFailuresAfterPhaseOneEndTheHalfMadeSession) {
     }
 }
 
+TEST_F(MiscSessionTest, SessionKeepsTheTransportItWasOpenedThrough) {
+    mc::CMiscCommon session;
+    ASSERT_EQ(session.Open(), mc::kMiscSuccess);
+    // Later requests may come from code whose own platform has another device concern (a module
+    // using the viewer's session): they still reach the device the session opened.
+    sim::SimDeviceInterfaces other(nlohmann::json::parse(R"({"miscDriver": {"present": false}})"));
+    pf::Services services;
+    services.devices = &other;
+    pf::ScopedOverride elsewhere(services);
+    std::uint8_t level = 0, status = 0xEE;
+    ASSERT_EQ(mc::GetFeatureLevel_21A(session, &level, &status), mc::kMiscSuccess);
+    EXPECT_EQ(level, 3);
+    session.Close();
+    EXPECT_FALSE(devices_->DeviceOpen());
+    EXPECT_EQ(Driver().EndedSessions().size(), 1u);
+}
+
 // ---- Capsules and packets -------------------------------------------------------------------
 
 TEST_F(MiscSessionTest, CapsuleSizesFollowPayloadAndCapacity) {
@@ -463,7 +480,7 @@ TEST_F(MiscSessionTest, ExchangeArgumentRules) {
     // Closed: no cipher any more.
     std::uint8_t packet[9] = {0x1A, 0x02, 8, 0, 9, 0};
     EXPECT_EQ(session.EncapsuledDeviceIoControl(mc::kInnerCallMisc, packet, 8, packet, 9, &returned), 0);
-    EXPECT_EQ(pf::GetLastErrorCode(), static_cast<std::uint32_t>(pf::kErrorAccessDenied));
+    EXPECT_EQ(pf::GetLastErrorCode(), static_cast<std::uint32_t>(pf::kErrorInvalidHandle));
     EXPECT_EQ(std::u16string(session.GetLastErrorText()), Text(u"EncapsuledDeviceIoControl", u"Session Not Initialized."));
 }
 

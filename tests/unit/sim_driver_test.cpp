@@ -33,13 +33,9 @@ using Bytes = std::vector<std::uint8_t>;
 void Put32(Bytes& b, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-void Put16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
+void Put16(Bytes& b, std::uint32_t v) { b.insert(b.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}); }
 void PutText16(Bytes& b, const std::u16string& s) {
-    for (char16_t c : s) Put16(b, c);
-    Put16(b, 0);
+    for (char16_t c : s + u'\0') Put16(b, c);
 }
 std::uint32_t Get32(const Bytes& b, std::size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
@@ -72,6 +68,7 @@ struct Result {
 class RawClient {
 public:
     explicit RawClient(sim::SimDeviceInterfaces& dev) : dev_(dev) {
+        cr::DerivePresharedKey(cr::kPresharedKeySource, psk);
         handle_ = dev_.CreateFile(sim::kMiscDriverDevicePath, pf::kGenericRead | pf::kGenericWrite, 0, pf::kOpenExisting);
     }
     ~RawClient() {
@@ -230,18 +227,12 @@ private:
     std::uint8_t k1_[20] = {};
     std::uint8_t clientProof_[20] = {};
     cr::BlowfishContext cipher_{};
-
-public:
-    void InitKey() { cr::DerivePresharedKey(cr::kPresharedKeySource, psk); }
 };
 
 // A 32-byte form packet.
 Bytes Packet32(std::uint16_t function, std::uint32_t argument, std::uint32_t marker8 = 0x90) {
     Bytes p;
-    Put16(p, function);
-    Put16(p, 32);
-    Put16(p, 32);
-    Put16(p, 0);
+    for (std::uint32_t half : {static_cast<std::uint32_t>(function), 32u, 32u, 0u}) Put16(p, half);
     Put32(p, marker8);
     Put32(p, argument);
     Put32(p, (static_cast<std::uint32_t>(function) << 16) | 0x90);
@@ -250,9 +241,7 @@ Bytes Packet32(std::uint16_t function, std::uint32_t argument, std::uint32_t mar
 }
 Bytes Compact(std::uint16_t function, std::uint16_t in, std::uint16_t out) {
     Bytes p;
-    Put16(p, function);
-    Put16(p, in);
-    Put16(p, out);
+    for (std::uint32_t half : {std::uint32_t{function}, std::uint32_t{in}, std::uint32_t{out}}) Put16(p, half);
     p.resize(in, 0);
     return p;
 }
@@ -264,7 +253,6 @@ protected:
         s.clock = &clock_;
         s.registry = &registry_;
         override_ = std::make_unique<pf::ScopedOverride>(s);
-        client_.InitKey();
         dev_.Driver().Seed(42);
     }
     sim::SimMiscDriver& Driver() { return dev_.Driver(); }
@@ -522,7 +510,6 @@ TEST_F(SimDriver, KeyMismatchesFailOnTheRightSide) {
     // An impostor ("mismatched") answers, but with a proof the client cannot accept.
     sim::SimDeviceInterfaces impostor(nlohmann::json::parse(R"({"miscDriver": {"presharedKey": "mismatched"}})"));
     RawClient client(impostor);
-    client.InitKey();
     r1 = client.Ioctl(sim::kIoctlHandshake, client.Ini1(), 160);
     client.TakePhase1(r1.out);
     r2 = client.Ioctl(sim::kIoctlHandshake, client.Ini2(), 20);
@@ -634,7 +621,7 @@ TEST_F(SimDriver, FirmwareAnswersPacketsByFunction) {
         {"32-byte form marker at 8", Packet32(0x10C, 36, 0x91), 0x81, 0, 0},
         {"32-byte form word at 16", badForm, 0x81, 0, 0},
         {"32-byte function in 10 bytes", Compact(0x10C, 10, 10), 0x81, 0, 0},
-        {"compact 16-bit", Compact(0x293, 10, 10), 0, 8, 0x0005},
+        {"compact 16-bit", Compact(0x293, 10, 12), 0, 8, 0x0005},
         {"compact bytes 9-13", Compact(0x20F, 8, 14), 0, 9, 0x41052001},
         {"compact reply that does not fit", Compact(0x20F, 8, 8), 5, 0, 0},
         {"compact input too short", Compact(0x293, 8, 10), 0x81, 0, 0},
@@ -676,7 +663,11 @@ TEST_F(SimDriver, InjectedBusyAndTooSmallAnswersAndTwoPacketCalls) {
     EXPECT_EQ(Get32(reply, 20), 1u);
     EXPECT_EQ(reply[32], 0);
     EXPECT_EQ(Get16(reply, 40), 5u);
-    // A split that does not add up.
+    // Whole packet buffers after packet 2's input are ignored; a split that does not add up is refused.
+    Bytes padded = both;
+    padded.resize(both.size() + 6, 0xEE);
+    ASSERT_TRUE(client_.Call(sim::kInnerMiscTwoPackets, padded, 42, &reply).ok);
+    EXPECT_EQ(Get16(reply, 40), 5u);
     Bytes broken = both;
     broken[34] = 12;  // packet 2 claims 12 input bytes, 10 follow
     Result r = client_.Call(sim::kInnerMiscTwoPackets, broken, 42, &reply);
@@ -865,6 +856,35 @@ TEST_F(SimDriver, BootPriorityModelRecordAndPlainCapsules) {
     EXPECT_EQ(plain.Call(sim::kInnerMiscPacket, Compact(0x293, 10, 10), 10, &reply).ok, true);
     plain.sequence = 3;
     EXPECT_EQ(plain.Call(sim::kInnerMiscPacket, Compact(0x293, 10, 10), 10, &reply).error, 5u);
+}
+
+TEST(SimDriverVersions, OlderDriversLackTheLaterRequests) {
+    struct Case {
+        const char* version;
+        bool session;
+        bool bootPriority;
+    };
+    const Case cases[] = {
+        {"1.0.7.99", false, false}, {"1.0.8.0", true, false}, {"1.0.799.9", true, false},
+        {"1.0.800.0", true, true},  {"2.0", true, true},      {"not a version", false, false},
+    };
+    for (const Case& c : cases) {
+        nlohmann::json machine;
+        machine["miscDriver"]["driverVersion"] = c.version;
+        sim::SimDeviceInterfaces dev(machine);
+        RawClient client(dev);
+        Result probe = client.Ioctl(sim::kIoctlHandshake, {}, 0);
+        EXPECT_EQ(probe.ok, c.session) << c.version;
+        if (!c.session) {
+            EXPECT_EQ(probe.error, 1u) << c.version;
+            continue;
+        }
+        client.Handshake();
+        Bytes reply;
+        Result boot = client.Call(sim::kInnerBootPriorityGet, {}, 131076, &reply);
+        EXPECT_EQ(boot.ok, c.bootPriority) << c.version;
+        EXPECT_EQ(boot.error, c.bootPriority ? 0u : 1u) << c.version;
+    }
 }
 
 TEST_F(SimDriver, ArbitraryRequestsNeverBreakTheDriver) {
