@@ -25,9 +25,10 @@ class IFiles {
 public:
     virtual ~IFiles() = default;
 
-    // CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL):
-    // kInvalidFile on failure (last error set).
-    virtual FileHandle CreateForWriting(const char16_t* path) = 0;
+    // CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, attributes):
+    // kInvalidFile on failure (last error set). Windows refuses to replace a hidden or system
+    // file unless `attributes` names those attributes too.
+    virtual FileHandle CreateForWriting(const char16_t* path, std::uint32_t attributes = kFileAttributeNormal) = 0;
     // WriteFile of all `size` bytes; false when not all were written.
     virtual bool Write(FileHandle file, const void* data, std::uint32_t size) = 0;
     virtual void Close(FileHandle file) = 0;

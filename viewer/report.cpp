@@ -35,11 +35,18 @@ std::u16string InstallerValue(const char16_t* name) {
     return buffer;
 }
 
-void ClearReadOnly(const std::u16string& path) {
+// Clears a read-only attribute of an existing report file, keeping the others. Returns the
+// attributes to create the new file with: Windows refuses CREATE_ALWAYS over a hidden or system
+// file unless those attributes are asked for again, so a hidden report would otherwise silently
+// not be written.
+std::uint32_t PrepareTarget(const std::u16string& path) {
     const std::uint32_t attributes = pf::Files().GetAttributes(path.c_str());
-    if (attributes != pf::kInvalidFileAttributes && (attributes & pf::kFileAttributeReadOnly)) {
+    if (attributes == pf::kInvalidFileAttributes) return pf::kFileAttributeNormal;
+    if (attributes & pf::kFileAttributeReadOnly) {
         pf::Files().SetAttributes(path.c_str(), attributes & ~pf::kFileAttributeReadOnly);
     }
+    const std::uint32_t kept = attributes & (pf::kFileAttributeHidden | pf::kFileAttributeSystem);
+    return kept ? kept : pf::kFileAttributeNormal;
 }
 
 // The zero-filled text buffer the modules write into.
@@ -107,11 +114,11 @@ std::string ReportHeader(const std::u16string& productLine, const std::u16string
 
 int SaveReportToFile(const std::u16string& path, const std::vector<CTab*>& range, bool allPages,
                      std::uint32_t serviceStateAtStart) {
-    ClearReadOnly(path);
+    const std::uint32_t attributes = PrepareTarget(path);
     TextBuffer buffer;
     if (!buffer) return kSaveNoBuffer;
     for (const CTab* tab : range) tab->CommandMessage(kTabCommandSaveBegin);
-    const pf::FileHandle file = pf::Files().CreateForWriting(path.c_str());
+    const pf::FileHandle file = pf::Files().CreateForWriting(path.c_str(), attributes);
     if (file == pf::kInvalidFile) {
         for (const CTab* tab : range) tab->CommandMessage(kTabCommandSaveEnd);
         return kSaveNoFile;
@@ -154,10 +161,10 @@ void WriteReportRun(const ReportSwitches& switches, bool smartIdNames) {
         if (page < 0 || page == i) range.push_back(accepted[static_cast<std::size_t>(i)].get());
     }
 
-    ClearReadOnly(path);
+    const std::uint32_t attributes = PrepareTarget(path);
     {
         TextBuffer buffer;
-        const pf::FileHandle file = buffer ? pf::Files().CreateForWriting(path.c_str()) : pf::kInvalidFile;
+        const pf::FileHandle file = buffer ? pf::Files().CreateForWriting(path.c_str(), attributes) : pf::kInvalidFile;
         if (file != pf::kInvalidFile) {
             WriteReport(file, range, buffer, switches.separator);
             pf::Files().Close(file);

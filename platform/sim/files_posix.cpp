@@ -196,7 +196,8 @@ void CloseQuietly(int fd) {
 
 }  // namespace
 
-FileHandle PosixFiles::CreateForWriting(const char16_t* path) {
+// Natively a replaced file keeps its remembered attributes whatever `attributes` says, as Wine does.
+FileHandle PosixFiles::CreateForWriting(const char16_t* path, std::uint32_t) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);
     const std::string native = NativePath(path);
@@ -439,7 +440,7 @@ bool PosixFiles::Append(const char16_t* path, const std::string& bytes) {
 #else
 
 // Never selected in the Windows build (see the header): every call fails.
-FileHandle PosixFiles::CreateForWriting(const char16_t*) {
+FileHandle PosixFiles::CreateForWriting(const char16_t*, std::uint32_t) {
     SetLastErrorCode(kErrorNotSupported);
     return kInvalidFile;
 }

@@ -28,7 +28,7 @@ namespace quarro::platform::sim {
 
 class PosixFiles : public IFiles {
 public:
-    FileHandle CreateForWriting(const char16_t* path) override;
+    FileHandle CreateForWriting(const char16_t* path, std::uint32_t attributes = kFileAttributeNormal) override;
     bool Write(FileHandle file, const void* data, std::uint32_t size) override;
     void Close(FileHandle file) override;
 

@@ -37,12 +37,12 @@ void CloseKeepingError(HANDLE file) {
 
 }  // namespace
 
-FileHandle Win32Files::CreateForWriting(const char16_t* path) {
+FileHandle Win32Files::CreateForWriting(const char16_t* path, std::uint32_t attributes) {
     if (!path) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return kInvalidFile;
     }
-    HANDLE file = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+    HANDLE file = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, attributes,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE) return kInvalidFile;
     return reinterpret_cast<FileHandle>(file);

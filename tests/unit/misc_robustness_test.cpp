@@ -114,7 +114,7 @@ public:
         const std::size_t n = r.bytes.size() < outSize ? r.bytes.size() : outSize;
         if (n) std::memcpy(out, r.bytes.data(), n);
         *returned = static_cast<std::uint32_t>(n);
-        pf::SetLastErrorCode(r.ok ? 0 : r.error);
+        pf::SetLastErrorCode(r.error);  // a succeeding call may leave a stale error, as Win32 calls do
         return r.ok;
     }
     void CloseHandle(pf::DeviceHandle) override { ++closed; }
@@ -135,6 +135,36 @@ protected:
     std::unique_ptr<pf::ScopedOverride> override_;
     mc::CMiscCommon session_;
 };
+
+TEST_F(MiscRobustnessTest, OnlyARefusedProbeTurnsTheCipherOff) {
+    const struct {
+        bool ok;
+        std::uint32_t error;
+        int code;
+        bool plain;
+    } rows[] = {
+        {false, pf::kErrorNotSupported, mc::kMiscSuccess, true},
+        {true, pf::kErrorNotSupported, mc::kMiscSystemError, false},  // success with a stale error
+        {false, 31, mc::kMiscSystemError, false},                     // another failure: handshake goes on
+    };
+    for (const auto& row : rows) {
+        int calls = 0;
+        device_.handshake = [&](std::uint32_t) {
+            Reply r;
+            if (calls++ == 0) {
+                r.ok = row.ok;
+                r.error = row.error;
+            } else {
+                r.bytes.assign(12, 0);  // phase 1 answers too short
+            }
+            return r;
+        };
+        mc::CMiscCommon session;
+        EXPECT_EQ(session.Open(), row.code) << row.ok << " " << row.error;
+        EXPECT_EQ(calls, row.plain ? 1 : 2);
+        EXPECT_EQ(!session.IsEncrypting(), row.plain);
+    }
+}
 
 TEST_F(MiscRobustnessTest, MalformedCapsuleRepliesAreRefused) {
     ASSERT_EQ(session_.Open(), mc::kMiscSuccess);
