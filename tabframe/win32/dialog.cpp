@@ -33,6 +33,27 @@ bool CDialog::OnCommand(WORD id, WORD) {
 
 bool CDialog::OnMessage(UINT, WPARAM, LPARAM, INT_PTR*) { return false; }
 
+void CDialog::CenterOverOwner() {
+    RECT dialog = {};
+    if (!window_ || !GetWindowRect(window_, &dialog)) return;
+    HWND owner = GetWindow(window_, GW_OWNER);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromWindow(owner ? owner : window_, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+    RECT around = monitor.rcWork;
+    if (owner && IsWindowVisible(owner)) GetWindowRect(owner, &around);
+    const LONG width = dialog.right - dialog.left;
+    const LONG height = dialog.bottom - dialog.top;
+    LONG x = around.left + ((around.right - around.left) - width) / 2;
+    LONG y = around.top + ((around.bottom - around.top) - height) / 2;
+    const RECT& work = monitor.rcWork;
+    if (x + width > work.right) x = work.right - width;
+    if (y + height > work.bottom) y = work.bottom - height;
+    if (x < work.left) x = work.left;
+    if (y < work.top) y = work.top;
+    SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK CDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* self = nullptr;
     if (message == WM_INITDIALOG) {

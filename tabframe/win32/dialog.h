@@ -42,6 +42,9 @@ protected:
         if (window_ && modal_) ::EndDialog(window_, result);
     }
     void SetItemText(int id, const wchar_t* text) { SetDlgItemTextW(window_, id, text); }
+    // Centres the dialog over its owner (over the work area without one), kept inside the work
+    // area of the owner's monitor.
+    void CenterOverOwner();
     HWND Item(int id) const { return GetDlgItem(window_, id); }
 
 private:

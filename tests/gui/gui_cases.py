@@ -54,16 +54,32 @@ class Gui:
         else:
             print("FAIL %s %s" % (name, detail))
             self.failures.append(name)
+            # The whole screen at the moment of the failure, for whoever reads the log.
+            folder = os.path.join(self.shots, "failures")
+            os.makedirs(folder, exist_ok=True)
+            screenshot.grab(os.path.join(folder, "failure-%02d.png" % len(self.failures)))
+            print("     screen: %s" % os.path.join(folder, "failure-%02d.png" % len(self.failures)))
         sys.stdout.flush()
         return condition
 
+    @staticmethod
+    def run(command, env, timeout):
+        """Runs `command` with its output in files, not pipes: a Wine process may start the
+        wineserver or a system process that inherits its handles and outlives it."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(command, env=env, stdout=out, stderr=err, stdin=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(command, result.returncode, out.read(), err.read())
+
     def wine(self, *args, env=None, timeout=120):
-        return subprocess.run([WINE] + list(args), env=env or self.env, capture_output=True, timeout=timeout)
+        return self.run([WINE] + list(args), env or self.env, timeout)
 
     def restart_wine(self, env=None):
         """A fresh wineserver: its desktop belongs to this display and its locale to `env`."""
         subprocess.run([WINESERVER, "-k"], env=self.env, capture_output=True)
-        subprocess.run([WINESERVER, "-w"], env=self.env, capture_output=True)
+        time.sleep(1)
+        self.run([WINE, "wineboot"], env or self.env, 120)
         self.winver = None
         self.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f", env=env)
         self.wine("regedit", "/S", winpath(os.path.join(self.source, "machines", "default", "registry.reg")), env=env)
@@ -123,8 +139,7 @@ class Gui:
 
     def drive(self, *args, env=None, timeout=60):
         driver = os.path.join(self.build, "tests", "gui_driver.exe")
-        result = subprocess.run([WINE, driver] + [str(a) for a in args], env=env or self.env,
-                                capture_output=True, timeout=timeout)
+        result = self.run([WINE, driver] + [str(a) for a in args], env or self.env, timeout)
         values = {"rc": result.returncode}
         for line in result.stdout.decode("utf-8", "replace").splitlines():
             if "=" in line:
@@ -133,7 +148,10 @@ class Gui:
         return values
 
     def shot(self, name, values, margin=0):
+        time.sleep(0.8)  # let the window paint itself
         rect = tuple(int(v) for v in values.get("window", "0,0,0,0").split(","))
+        if os.environ.get("QUARRO_GUI_FULL_SHOTS"):
+            rect = (0, 0, 0, 0)
         path = os.path.join(self.shots, name + ".png")
         self.check("screenshot %s.png" % name, screenshot.grab(path, rect if rect[2] > rect[0] else None, margin))
 

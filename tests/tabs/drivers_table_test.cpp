@@ -202,14 +202,24 @@ TEST(DriversTable, LooksAtMemberIndexesBelow1024Only) {
     }
 }
 
+const std::vector<Dev> kMixed = {{"Intel(R) HD Graphics 4000", kK0, "Intel Corporation", "Display"},
+                                 {"Disk drive", kK3, "(Standard disk drives)", "DiskDrive", "HGST Disk"},
+                                 {"Apple iPhone", kK4, "Apple Inc.", "WPD", "Julia's iPhone"},
+                                 {"CD-ROM Drive", kK1, "(Standard CD-ROM drives)", "CDROM", "DVD Writer"}};
+const std::string kMixedVersions = DriverKey(kK0, "\"9.17.10.2932\"") + DriverKey(kK3, "\"6.1.7600.16385\"") +
+                                   DriverKey(kK4, "\"6.1.7601.17514\"") + DriverKey(kK1, "\"6.1.7601.17514\"");
+
+TEST(DriversTable, ADriverTalkingPlainCapsulesStillGivesVersions) {
+    SimMachine machine("1.0.900.0", false);
+    machine.Registry(kMixedVersions);
+    machine.Devices(MakeAll(kMixed));
+    EXPECT_EQ(Build(machine, machine.Session()).size(), 4u);
+}
+
 TEST(DriversTable, WithoutTheEncipheredChannelOnlyDrivesAndPortableDevicesAreListed) {
     SimMachine machine("1.0.7.0");  // too old for a session: every registry request fails
-    machine.Registry(DriverKey(kK0, "\"9.17.10.2932\"") + DriverKey(kK3, "\"6.1.7600.16385\"") +
-                     DriverKey(kK4, "\"6.1.7601.17514\"") + DriverKey(kK1, "\"6.1.7601.17514\""));
-    machine.Devices(MakeAll({{"Intel(R) HD Graphics 4000", kK0, "Intel Corporation", "Display"},
-                             {"Disk drive", kK3, "(Standard disk drives)", "DiskDrive", "HGST Disk"},
-                             {"Apple iPhone", kK4, "Apple Inc.", "WPD", "Julia's iPhone"},
-                             {"CD-ROM Drive", kK1, "(Standard CD-ROM drives)", "CDROM", "DVD Writer"}}));
+    machine.Registry(kMixedVersions);
+    machine.Devices(MakeAll(kMixed));
     EXPECT_EQ(Build(machine, machine.Session()), (std::vector<Row>{{"(Standard disk drives)", "HGST Disk", "", "DiskDrive"},
                                                                     {"Apple Inc.", "Apple iPhone", "", "WPD"},
                                                                     {"(Standard CD-ROM drives)", "DVD Writer", "", "CDROM"}}));
@@ -218,13 +228,13 @@ TEST(DriversTable, WithoutTheEncipheredChannelOnlyDrivesAndPortableDevicesAreLis
 // ---- The simulated inventory as the snapshot describes it ----------------------------------
 
 TEST(SimDeviceInventory, ServesTheSnapshotsDeviceList) {
-    const auto list = nlohmann::json::parse(R"([
+    const auto list = nlohmann::json::parse(R"json([
       {"deviceDesc": "Disk drive", "driver": "{k}\\0000", "mfg": "(Standard disk drives)", "class": "DiskDrive",
        "friendlyName": "HGST", "instanceId": "IDE\\DISK\\1"},
       {"deviceDesc": "Ghost", "present": false},
       {"deviceDesc": 7, "driver": null, "mfg": "Vendor"},
       "not an object"
-    ])");
+    ])json");
     sim::SimDeviceInventory inventory(list);
     const pf::DeviceInfoSet set = inventory.OpenPresentDevices();
     ASSERT_NE(set, 0u);
@@ -243,8 +253,9 @@ TEST(SimDeviceInventory, ServesTheSnapshotsDeviceList) {
 
     EXPECT_FALSE(inventory.ReadProperty(set, second, pf::kSpdrpDeviceDesc, buffer, 16)) << "a number is no text";
     EXPECT_FALSE(inventory.ReadProperty(set, second, pf::kSpdrpDriver, buffer, 16)) << "null does not read";
-    ASSERT_TRUE(inventory.ReadInstanceId(set, second, buffer, 16));
+    ASSERT_TRUE(inventory.ReadInstanceId(set, second, buffer, 17));
     EXPECT_EQ(std::u16string(buffer), u"ROOT\\SIMULATED\\2");
+    EXPECT_FALSE(inventory.ReadInstanceId(set, second, buffer, 16)) << "no room for the terminator";
 
     inventory.CloseDevices(set);
     EXPECT_FALSE(inventory.ReadProperty(set, first, pf::kSpdrpFriendlyName, buffer, 16)) << "closed set";

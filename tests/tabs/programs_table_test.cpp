@@ -133,6 +133,12 @@ const std::vector<Case> kCases = {
      false,
      {},
      {{"Power Saver", "3.1.1.0"}}},
+    {"on AMD64 a maker's value in the default view alone still counts",
+     Maker(k32, "Mirelta", "", {{"Power Saver", "3.1.1.0"}}) +
+         Uninstall(k32, "PS", {{"Publisher", "Mirelta"}, {"DisplayName", "Power Saver"}, {"DisplayVersion", "3.1.0.0"}}),
+     true,
+     {},
+     {{"Power Saver", "3.1.1.0"}}},
     {"the maker's version value works without an uninstall string, in both passes",
      Maker(k64, "Mirelta", "", {{"Tool", "5.0"}}) + Uninstall(k64, "T", {{"Publisher", "X"}, {"DisplayName", "Tool"}}) +
          Uninstall(k32, "T", {{"Publisher", "X"}, {"DisplayName", "Tool"}, {"DisplayVersion", "4.0"}}),

@@ -44,13 +44,13 @@ inline std::u16string U(const std::string& utf8) { return quarro::text::FromUtf8
 
 class SimMachine {
 public:
-    // Windows 7 SP1 64-bit workstation on AMD64, the driver at `driverVersion`, no devices, no
-    // updates, an empty registry.
-    explicit SimMachine(const char* driverVersion = "1.0.900.0")
+    // Windows 7 SP1 64-bit workstation on AMD64, the driver at `driverVersion` (enciphering when
+    // `cipher`), no devices, no updates, an empty registry.
+    explicit SimMachine(const char* driverVersion = "1.0.900.0", bool cipher = true)
         : os_(nullptr),
           inventory_(std::make_unique<sim::SimDeviceInventory>(std::vector<sim::SimDeviceInventory::Device>())),
           hotfixes_(std::make_unique<sim::SimHotfixes>(std::vector<pf::HotfixObject>())) {
-        nlohmann::json machine = {{"miscDriver", {{"present", true}, {"driverVersion", driverVersion}, {"cipher", true}}}};
+        nlohmann::json machine = {{"miscDriver", {{"present", true}, {"driverVersion", driverVersion}, {"cipher", cipher}}}};
         devices_ = std::make_unique<sim::SimDeviceInterfaces>(machine);
         devices_->Driver().Seed(11);
         Install();

@@ -50,6 +50,7 @@ BOOL CAboutDlg::OnInitDialog() {
     SetItemText(IDC_ABOUT_EXTRA, extra_.c_str());
     SetItemText(IDC_ABOUT_PRODUCT, product_.c_str());
     SetItemText(IDC_ABOUT_MAKER, maker_.c_str());
+    CenterOverOwner();
     return TRUE;
 }
 
@@ -64,6 +65,7 @@ CSetFileModeDialog::CSetFileModeDialog() : CDialog(ViewerInstance(), IDD_SAVE_RA
 BOOL CSetFileModeDialog::OnInitDialog() {
     CheckRadioButton(Window(), IDC_RANGE_DISPLAYED, IDC_RANGE_ALL,
                      displayedOnly_ ? IDC_RANGE_DISPLAYED : IDC_RANGE_ALL);
+    CenterOverOwner();
     return TRUE;
 }
 

@@ -261,6 +261,16 @@ bool ClickLater(HWND button) {
     return PostMessageW(button, BM_CLICK, 0, 0) != 0;
 }
 
+// Waits until `window` is gone (a dialog closed by a click); false when it is still there.
+bool WaitGone(HWND window, DWORD timeoutMs = 10000) {
+    const DWORD start = GetTickCount();
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
 // Copies `bytes` into fresh memory of the viewer's process (left there: the viewer may still read it).
 void* CopyIntoViewer(const void* data, SIZE_T bytes) {
     HANDLE handle = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, ViewerProcess());
@@ -348,7 +358,7 @@ int wmain(int argc, wchar_t** argv) {
         HWND range = WaitKind(L"range", 10000);
         if (!range) return 1;
         Click(GetDlgItem(range, std::wstring(arg(2)) == L"all" ? 1004 : 1003));
-        return ClickLater(GetDlgItem(range, std::wstring(arg(3)) == L"cancel" ? IDCANCEL : IDOK)) ? 0 : 1;
+        return ClickLater(GetDlgItem(range, std::wstring(arg(3)) == L"cancel" ? IDCANCEL : IDOK)) && WaitGone(range) ? 0 : 1;
     }
     if (command == L"save-as") {
         HWND file = WaitKind(L"file", 20000);
@@ -359,18 +369,18 @@ int wmain(int argc, wchar_t** argv) {
         SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(2)), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
         HWND ok = GetDlgItem(file, IDOK);
         if (!ok) return 1;
-        return ClickLater(ok) ? 0 : 1;
+        return ClickLater(ok) && WaitGone(file) ? 0 : 1;
     }
     if (command == L"about-ok") {
         HWND about = WaitKind(L"about", 10000);
-        return about && ClickLater(GetDlgItem(about, IDOK)) ? 0 : 1;
+        return about && ClickLater(GetDlgItem(about, IDOK)) && WaitGone(about) ? 0 : 1;
     }
     if (command == L"message") {
         HWND box = WaitKind(L"message", 10000);
         if (!box) return 1;
         const std::wstring answer = arg(2);
         const int id = answer == L"yes" ? IDYES : answer == L"no" ? IDNO : IDOK;
-        return ClickLater(GetDlgItem(box, id)) ? 0 : 1;
+        return ClickLater(GetDlgItem(box, id)) && WaitGone(box) ? 0 : 1;
     }
 
     HWND sheet = WaitKind(L"sheet", 10000);

@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Report sections of the Drivers and Programs tabs (Facet01, Facet02, Facet03), written by the
+real viewer with the real modules: natively (build/host) or under Wine (build/win64).
+
+- machines/default in the fixed, tab and comma layouts, byte for byte against tests/expected/.
+  Under Wine the snapshot's registry.reg is imported into the prefix first (after
+  tests/report/tabs_clean.reg has removed programs other runs may have left there).
+- tests/machines/tabs-real, a snapshot without a device list and without a hotfix list: under
+  Wine the Drivers tab walks Wine's own devices through SetupAPI and Programs1 asks Wine's WMI.
+  The sections must be well formed, and Wine's hotfix must be in Programs1.
+
+usage: tab_reports.py --mode native|wine --build BUILD_DIR --source SOURCE_DIR [--write-expected]
+--write-expected rewrites the expected files from this run (review the difference before
+committing it).
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+RULE = b"-" * 119
+MODULES = [("Facet01", b"[Version(Drivers)]"), ("Facet02", b"[Version(Programs1)]"),
+           ("Facet03", b"[Version(Programs2)]")]
+LAYOUTS = [("fixed", []), ("tab", ["/S:0"]), ("comma", ["/S:1"])]
+# Wine's WMI answers Win32_QuickFixEngineering with this one update.
+WINE_HOTFIX = b"KB1234567"
+
+
+class Runner:
+    def __init__(self, mode, build, source):
+        self.mode = mode
+        self.build = build
+        self.source = source
+        self.work = tempfile.mkdtemp(prefix="tab-reports-", dir=build)
+        self.failures = []
+
+    def check(self, name, condition, detail=""):
+        print(("ok   %s" % name) if condition else ("FAIL %s %s" % (name, detail)))
+        if not condition:
+            self.failures.append(name)
+
+    def layout(self, case):
+        """A folder with the viewer and the three modules, as they are installed."""
+        app = os.path.join(self.work, case, "app")
+        os.makedirs(app)
+        if self.mode == "wine":
+            program = "Almanac.exe"
+            files = [program] + [m + ".dll" for m, _ in MODULES]
+        else:
+            program = "Almanac"
+            files = [program] + ["lib%s.so" % m for m, _ in MODULES]
+        for name in files:
+            shutil.copy2(os.path.join(self.build, "bin", name), os.path.join(app, name))
+        return os.path.join(app, program)
+
+    def winpath(self, path):
+        return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+    def report(self, case, machine_dir, switches, regs=()):
+        """Runs the report into a folder of its own and returns the file's bytes (None: no file)."""
+        program = self.layout(case)
+        out = os.path.join(self.work, case, "out")
+        os.makedirs(out)
+        env = dict(os.environ)
+        if self.mode == "native":
+            env["QUARRO_MACHINE"] = machine_dir
+            env["QUARRO_DOCUMENTS"] = out
+            command = [program, "/OUTPUTLOG"] + switches + ["/P:" + out]  # "/P:" takes the rest of the line
+        else:
+            command = ["bash", os.path.join(self.source, "tests", "wine", "winetest.sh"), "run", "--winver", "win7"]
+            for reg in regs:
+                command += ["--reg", reg]
+            command += ["--machine", machine_dir, "--", program, "/OUTPUTLOG"] + switches + ["/P:" + self.winpath(out)]
+        result = subprocess.run(command, env=env, capture_output=True, timeout=180)
+        path = os.path.join(out, "Sysnote.txt")
+        if not os.path.exists(path):
+            print(result.stdout.decode(errors="replace"), result.stderr.decode(errors="replace"))
+            return None
+        with open(path, "rb") as f:
+            return f.read()
+
+
+def sections(report):
+    """The three modules' sections of a report (None for a missing one)."""
+    found = {}
+    starts = []
+    for module, head in MODULES:
+        at = report.find(head + b"\r\n")
+        found[module] = at
+        if at >= 0:
+            starts.append(at)
+    starts.sort()
+    out = {}
+    for module, _ in MODULES:
+        at = found[module]
+        if at < 0:
+            out[module] = None
+            continue
+        later = [s for s in starts if s > at]
+        out[module] = report[at:later[0] if later else len(report)]
+    return out
+
+
+def first_difference(actual, expected):
+    at = next((i for i in range(min(len(actual), len(expected))) if actual[i] != expected[i]),
+              min(len(actual), len(expected)))
+    return "(differs at byte %d of %d/%d: %r vs %r)" % (at, len(actual), len(expected), actual[at:at + 50],
+                                                        expected[at:at + 50])
+
+
+def case_default_machine(r, write_expected):
+    machine = os.path.join(r.source, "machines", "default")
+    regs = [os.path.join(r.source, "tests", "report", "tabs_clean.reg"), os.path.join(machine, "registry.reg")]
+    for layout, switches in LAYOUTS:
+        report = r.report("default-" + layout, machine, switches, regs)
+        r.check("machines/default %s: a report was written" % layout, report is not None)
+        if report is None:
+            continue
+        parts = sections(report)
+        tail = report[report.find(MODULES[0][1]):] if parts["Facet01"] is not None else b""
+        r.check("machines/default %s: the three sections end the report, in order" % layout,
+                tail == b"".join(parts[m] or b"" for m, _ in MODULES) and report.find(MODULES[0][1]) > 0)
+        for module, _ in MODULES:
+            path = os.path.join(r.source, "tests", "expected", "%s_%s.txt" % (module.lower(), layout))
+            actual = parts[module]
+            if write_expected and actual is not None:
+                with open(path, "wb") as f:
+                    f.write(actual)
+            if not os.path.exists(path):
+                r.check("%s %s section" % (module, layout), False, "(no expected file %s)" % path)
+                continue
+            with open(path, "rb") as f:
+                expected = f.read()
+            name = "%s %s section is byte for byte %s" % (module, layout, os.path.relpath(path, r.source))
+            if actual is None:
+                r.check(name, False, "(section missing)")
+            else:
+                r.check(name, actual == expected, first_difference(actual, expected))
+
+
+def well_formed(section, head, titles):
+    """Heading, numbered rows 1..n (n <= 500) in the fixed layout, closing empty lines. Returns
+    (problem or None, rows)."""
+    if section is None:
+        return "missing", []
+    lines = section.split(b"\r\n")
+    if len(lines) < 7 or lines[-3:] != [b"", b"", b""]:
+        return "does not end in an empty line and CR LF CR LF", []
+    if lines[0] != head or lines[1] != RULE or lines[3] != RULE:
+        return "heading is wrong: %r" % lines[:4], []
+    if not lines[2].startswith(b"    : " + titles[0]) or titles[-1] not in lines[2]:
+        return "column line is wrong: %r" % lines[2], []
+    rows = lines[4:-3]
+    if len(rows) > 500:
+        return "%d rows" % len(rows), []
+    for number, row in enumerate(rows, 1):
+        if not row.startswith(b"%3d : " % number):
+            return "row %d is numbered wrongly: %r" % (number, row), []
+        if re.search(rb"[\x00-\x1f]", row):
+            return "row %d holds control characters: %r" % (number, row), []
+    return None, rows
+
+
+def case_real_devices_and_wmi(r):
+    machine = os.path.join(r.source, "tests", "machines", "tabs-real")
+    report = r.report("real", machine, [])
+    r.check("no device or hotfix list: a report was written (nothing crashed)", report is not None)
+    if report is None:
+        return
+    parts = sections(report)
+    problem, drivers = well_formed(parts["Facet01"], MODULES[0][1], [b"Provider", b"Type"])
+    r.check("no device list: the Drivers section is well formed", problem is None, problem or "")
+    if r.mode == "wine":
+        print("     Wine's devices gave %d Drivers rows" % len(drivers))
+    else:
+        r.check("natively no device list means no devices", drivers == [], repr(drivers))
+    problem, programs1 = well_formed(parts["Facet02"], MODULES[1][1], [b"Name", b"Version"])
+    r.check("no hotfix list: the Programs1 section is well formed", problem is None, problem or "")
+    problem, _ = well_formed(parts["Facet03"], MODULES[2][1], [b"Name", b"Version"])
+    r.check("the Programs2 section is well formed", problem is None, problem or "")
+    if r.mode == "wine":
+        hotfix = [row for row in programs1 if row[6:].startswith(WINE_HOTFIX + b" ")]
+        r.check("Wine's Win32_QuickFixEngineering update is listed in Programs1", len(hotfix) == 1, repr(programs1))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--mode", choices=["native", "wine"], required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--write-expected", action="store_true")
+    args = parser.parse_args()
+    runner = Runner(args.mode, os.path.abspath(args.build), os.path.abspath(args.source))
+    case_default_machine(runner, args.write_expected)
+    case_real_devices_and_wmi(runner)
+    shutil.rmtree(runner.work, ignore_errors=True)
+    if runner.failures:
+        print("%d failed: %s" % (len(runner.failures), ", ".join(runner.failures)))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
