@@ -207,44 +207,6 @@ def group_sheet(g):
     g.check("SetupPropertyPage comes before InitTabDLL",
             all(calls(g.read_log(log), n)[:2] == ["SetupPropertyPage", "InitTabDLL %d 1" % i] for i, n in enumerate(NAMES)))
 
-    # Resizing: larger moves OK/Cancel to the bottom-right corner and grows the page.
-    first = g.drive("layout")
-    w0, h0 = rect(first, "window")[2] - rect(first, "window")[0], rect(first, "window")[3] - rect(first, "window")[1]
-    bigger = g.drive("resize", w0 + 240, h0 + 160)
-    W, H = size(bigger, "client")
-    tab = rect(bigger, "tab")
-    ok = rect(bigger, "ok")
-    cancel = rect(bigger, "cancel")
-    m, n = tab[0], tab[1]
-    w, h = ok[2] - ok[0], ok[3] - ok[1]
-    g.check("Cancel sits in the bottom-right corner", cancel[2] == W - m and cancel[3] == H - n, repr((cancel, W, H, m, n)))
-    g.check("OK sits left of Cancel", ok[0] == W - 2 * (w + m) and ok[1] == H - n - h, repr((ok, W, H)))
-    g.check("the tab control keeps its margins", tab == (m, n, W - m, H - 2 * n - h), repr(tab))
-    page0, page1 = rect(first, "page"), rect(bigger, "page")
-    # (The tab rows may merge when the sheet gets wider, so the page's top can move up.)
-    g.check("the page grows with the sheet",
-            (page1[2] - page1[0]) - (page0[2] - page0[0]) == 240 and page1[3] - page0[3] == 160 and page1[1] <= page0[1],
-            repr((page0, page1)))
-    pw, ph = size(bigger, "page_client")
-    lst, save, about = rect(bigger, "list"), rect(bigger, "save"), rect(bigger, "about")
-    g.check("the list keeps its corner and margins", lst[0] == rect(first, "list")[0] and lst[2] == pw - lst[0],
-            repr((lst, pw)))
-    g.check("the page's buttons stay centred as a pair at the bottom",
-            abs((pw // 2 - save[2]) - (about[0] - pw // 2)) <= 1 and save[1] == about[1]
-            and ph - save[3] == size(first, "page_client")[1] - rect(first, "save")[3], repr((save, about, pw, ph)))
-    g.shot("sheet-larger", bigger)
-    smaller = g.drive("resize", 120, 90)
-    sw = rect(smaller, "window")
-    g.check("smaller stops at the first size", (sw[2] - sw[0], sw[3] - sw[1]) == (w0, h0), repr((sw, w0, h0)))
-    # A page shown after the resize fits the sheet as well.
-    g.drive("resize", w0 + 100, h0 + 60)
-    g.drive("select", 6)
-    shown = g.drive("layout")
-    g.check("a page shown later gets the current layout",
-            rect(shown, "page")[2] - rect(shown, "page")[0] == rect(g.drive("layout"), "page")[2] - rect(g.drive("layout"), "page")[0]
-            and size(shown, "page_client")[0] - (size(first, "page_client")[0]) == 100, repr(shown.get("page_client")))
-    g.drive("select", 3)
-
     # Power and outside notifications reach every module while the sheet exists.
     before = len(g.read_log(log))
     g.drive("send", "0x218", 0)
@@ -321,6 +283,45 @@ def group_sheet(g):
     g.check("the extra line stays for later showings", again.get("control.1002") == "Test build 42")
     g.drive("about-ok")
     time.sleep(0.5)
+
+    # Resizing (last: under Wine, windows the viewer opens after a resize from another process
+    # are not painted any more, which would spoil the screen shots above): larger moves OK/Cancel to the bottom-right corner and grows the page.
+    first = g.drive("layout")
+    w0, h0 = rect(first, "window")[2] - rect(first, "window")[0], rect(first, "window")[3] - rect(first, "window")[1]
+    bigger = g.drive("resize", w0 + 240, h0 + 160)
+    W, H = size(bigger, "client")
+    tab = rect(bigger, "tab")
+    ok = rect(bigger, "ok")
+    cancel = rect(bigger, "cancel")
+    m, n = tab[0], tab[1]
+    w, h = ok[2] - ok[0], ok[3] - ok[1]
+    g.check("Cancel sits in the bottom-right corner", cancel[2] == W - m and cancel[3] == H - n, repr((cancel, W, H, m, n)))
+    g.check("OK sits left of Cancel", ok[0] == W - 2 * (w + m) and ok[1] == H - n - h, repr((ok, W, H)))
+    g.check("the tab control keeps its margins", tab == (m, n, W - m, H - 2 * n - h), repr(tab))
+    page0, page1 = rect(first, "page"), rect(bigger, "page")
+    # (The tab rows may merge when the sheet gets wider, so the page's top can move up.)
+    g.check("the page grows with the sheet",
+            (page1[2] - page1[0]) - (page0[2] - page0[0]) == 240 and page1[3] - page0[3] == 160 and page1[1] <= page0[1],
+            repr((page0, page1)))
+    pw, ph = size(bigger, "page_client")
+    lst, save, about = rect(bigger, "list"), rect(bigger, "save"), rect(bigger, "about")
+    g.check("the list keeps its corner and margins", lst[0] == rect(first, "list")[0] and lst[2] == pw - lst[0],
+            repr((lst, pw)))
+    g.check("the page's buttons stay centred as a pair at the bottom",
+            abs((pw // 2 - save[2]) - (about[0] - pw // 2)) <= 1 and save[1] == about[1]
+            and ph - save[3] == size(first, "page_client")[1] - rect(first, "save")[3], repr((save, about, pw, ph)))
+    g.shot("sheet-larger", bigger)
+    smaller = g.drive("resize", 120, 90)
+    sw = rect(smaller, "window")
+    g.check("smaller stops at the first size", (sw[2] - sw[0], sw[3] - sw[1]) == (w0, h0), repr((sw, w0, h0)))
+    # A page shown after the resize fits the sheet as well.
+    g.drive("resize", w0 + 100, h0 + 60)
+    g.drive("select", 6)
+    shown = g.drive("layout")
+    g.check("a page shown later gets the current layout",
+            rect(shown, "page")[2] - rect(shown, "page")[0] == rect(g.drive("layout"), "page")[2] - rect(g.drive("layout"), "page")[0]
+            and size(shown, "page_client")[0] - (size(first, "page_client")[0]) == 100, repr(shown.get("page_client")))
+    g.drive("select", 3)
 
     # Cancel: 1 and TermTabDLL to every module, never 120; nothing saved.
     before = len(g.read_log(log))

@@ -58,4 +58,5 @@ def grab(path, rect=None, margin=0):
             out += bytes(((value & red_mask) >> rs, (value & green_mask) >> gs, (value & blue_mask) >> bs))
         rows.append(bytes(out))
     _png(path, right - left, bottom - top, rows)
-    return True
+    # A window that never painted shows as one flat colour: not a usable picture.
+    return len(set(b"".join(rows)[i:i + 3] for i in range(0, len(rows[0]) * len(rows), 3 * 97))) > 1

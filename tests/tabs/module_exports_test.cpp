@@ -118,6 +118,7 @@ TEST(ProgramsModules, ListUpdatesAfterProgramsOnTheSystemsThatHaveThem) {
         std::vector<std::string> expected = {"Microsoft Security Essentials,4.4.304.0"};
         if (system.updates) expected.push_back("KB2534111 Hotfix,");
         EXPECT_EQ(CommaRows(facet.Text(',')), expected);
+        EXPECT_EQ(machine.HotfixService().Visited(), system.updates ? 1u : 0u) << "WMI is asked only where it counts";
     }
 }
 

@@ -247,19 +247,6 @@ std::vector<Row> Updates(SimMachine& machine, std::int16_t osType, int rowsBefor
     return rows;
 }
 
-TEST(ProgramsUpdates, OnlyVistaSevenEightAndFutureSystemsListUpdates) {
-    const std::pair<std::int16_t, bool> kTypes[] = {{8, true},   {11, true},  {13, true},  {-1, true},  {15, false},
-                                                    {6, false},  {9, false},  {12, false}, {14, false}, {16, false},
-                                                    {0, false},  {5, false},  {10, false}};
-    for (const auto& [osType, listed] : kTypes) {
-        SCOPED_TRACE(osType);
-        SimMachine machine;
-        machine.Hotfixes({Fix("KB2534111", "Hotfix")});
-        EXPECT_EQ(Updates(machine, osType).size(), listed ? 1u : 0u);
-        EXPECT_EQ(machine.HotfixService().Visited(), listed ? 1u : 0u) << "WMI is asked only where it counts";
-    }
-}
-
 TEST(ProgramsUpdates, RowsAreIdentifierBlankDescriptionAndGuidIdentifiersAreSkipped) {
     SimMachine machine;
     machine.Hotfixes({Fix("KB2534111", "Hotfix"), Fix("{A0C1F415-D2CE-4DDC-9B48-14E56FD55162}", "Update"),

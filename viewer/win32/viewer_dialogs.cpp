@@ -63,8 +63,7 @@ bool CAboutDlg::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR* result) {
 CSetFileModeDialog::CSetFileModeDialog() : CDialog(ViewerInstance(), IDD_SAVE_RANGE) {}
 
 BOOL CSetFileModeDialog::OnInitDialog() {
-    CheckRadioButton(Window(), IDC_RANGE_DISPLAYED, IDC_RANGE_ALL,
-                     displayedOnly_ ? IDC_RANGE_DISPLAYED : IDC_RANGE_ALL);
+    SendDlgItemMessageW(Window(), displayedOnly_ ? IDC_RANGE_DISPLAYED : IDC_RANGE_ALL, BM_SETCHECK, BST_CHECKED, 0);
     CenterOverOwner();
     return TRUE;
 }

@@ -313,6 +313,8 @@ int wmain(int argc, wchar_t** argv) {
         HWND w = WaitKind(arg(2), argc > 3 ? Number(argv[3]) : 20000);
         if (!w) return 1;
         PrintTexts(w);
+        // Ask for a full repaint, so that a screen shot taken next shows the finished window.
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         return 0;
     }
     if (command == L"send" || command == L"post") {
