@@ -435,10 +435,11 @@ def sc(g, *args):
 
 
 def service_status(g):
+    """(current state, start type); Wine's sc has no "qc", so the start type comes from the
+    service's registry key, which its service control manager keeps."""
     query = sc(g, "query", "Watchpost")
-    config = sc(g, "qc", "Watchpost")
     state = next((int(l.split(":")[1].split()[0]) for l in query.splitlines() if "STATE" in l), None)
-    start = next((int(l.split(":")[1].split()[0]) for l in config.splitlines() if "START_TYPE" in l), None)
+    start = g.reg_query(r"HKLM\System\CurrentControlSet\Services\Watchpost", "Start")
     return state, start
 
 
@@ -453,7 +454,7 @@ def wait_state(g, wanted, timeout=15):
 
 def group_service(g):
     g.reg_delete(r"HKCU\Software\Mirelta")
-    service = os.path.join(g.work, "service", "test_service.exe")
+    service = os.path.join(g.work, "watchpost", "test_service.exe")
     os.makedirs(os.path.dirname(service))
     shutil.copy2(os.path.join(g.build, "tests", "test_service.exe"), service)
     sc(g, "stop", "Watchpost")

@@ -1,5 +1,7 @@
 #include "viewer/win32/main_sheet.h"
 
+#include <cstddef>
+
 #include "common/misc_common.h"
 #include "platform/platform.h"
 #include "viewer/app.h"
@@ -21,7 +23,10 @@ constexpr DWORD kLoopPauseMs = 10;
 
 static_assert(sizeof(int) == 4, "32-bit int");
 #if defined(__i386__)
-static_assert(PROPSHEETHEADERW_V1_SIZE == 52, "the first PROPSHEETHEADERW of the 32-bit build");
+// The sheet header is the classic one of 52 bytes in the 32-bit build: the fields up to
+// pfnCallback (PROPSHEETHEADERW_V1_SIZE, 40 bytes there) and the three watermark fields, unused
+// and zero (PROPSHEETHEADERW_V2_SIZE = sizeof).
+static_assert(sizeof(PROPSHEETHEADERW) == 52, "the 52-byte PROPSHEETHEADERW of the 32-bit build");
 #endif
 
 // Every page window of the sheet (dialog children).
@@ -141,7 +146,7 @@ bool CMainSheet::CreateSheet(HWND parent, int startPage) {
     icon_.Reset(static_cast<HICON>(LoadImageW(ViewerInstance(), MAKEINTRESOURCEW(IDI_ALMANAC), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
 
     PROPSHEETHEADERW header = {};
-    header.dwSize = PROPSHEETHEADERW_V1_SIZE;
+    header.dwSize = sizeof(PROPSHEETHEADERW);
     header.dwFlags = PSH_USEHICON | PSH_NOAPPLYNOW | PSH_MODELESS | PSH_USECALLBACK | PSH_NOCONTEXTHELP;
     header.hwndParent = parent;
     header.hInstance = ViewerInstance();

@@ -34,8 +34,11 @@ void CProgressDlg::Step() {
     if (!created_ || !Window()) return;
     HWND bar = Item(IDC_PROGRESS_BAR);
     SendMessageW(bar, PBM_STEPIT, 0, 0);
-    // Nothing pumps messages while the modules load: paint the bar now.
+    // Nothing pumps messages while the modules load: paint the window now (only its own paint
+    // messages are taken, so nothing else runs in between).
     UpdateWindow(bar);
+    MSG message;
+    while (PeekMessageW(&message, Window(), WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&message);
 }
 
 CAboutDlg::CAboutDlg() : CDialog(ViewerInstance(), IDD_ABOUTBOX) {}

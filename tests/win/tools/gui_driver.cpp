@@ -44,18 +44,21 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-std::wstring Text(HWND window) {
-    wchar_t buffer[1024] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
-    buffer[1023] = 0;
-    return buffer;
-}
-
 std::wstring ClassOf(HWND window) {
     wchar_t name[128] = {};
     GetClassNameW(window, name, 128);
     return name;
+}
+
+std::wstring Text(HWND window) {
+    wchar_t buffer[1024] = {};
+    // Statics and captions keep their text in the window: read it without a message, which a
+    // thread busy loading modules would not answer.
+    if (ClassOf(window) != L"Edit" && InternalGetWindowText(window, buffer, 1024) > 0) return buffer;
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied);
+    buffer[1023] = 0;
+    return buffer;
 }
 
 void Print(const char* key, const std::string& value) { std::printf("%s=%s\n", key, value.c_str()); }
@@ -81,7 +84,7 @@ std::vector<HWND> ViewerDialogs() {
     } search{ViewerProcess(), {}};
     if (!search.process) return {};
     EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) __attribute__((stdcall)) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
@@ -99,7 +102,7 @@ HWND ChildOfClass(HWND parent, const wchar_t* className) {
     } search{className, nullptr};
     EnumChildWindows(
         parent,
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) __attribute__((stdcall)) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             if (ClassOf(window) == s->name) {
                 s->found = window;
@@ -233,7 +236,7 @@ void PrintTexts(HWND dialog) {
     Print("caption", Utf8(Text(dialog)));
     EnumChildWindows(
         dialog,
-        [](HWND child, LPARAM) -> BOOL {
+        [](HWND child, LPARAM) __attribute__((stdcall)) -> BOOL {
             const int id = GetDlgCtrlID(child);
             std::string text = Utf8(Text(child));
             for (char& c : text) {
