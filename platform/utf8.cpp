@@ -36,64 +36,84 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+constexpr bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
-    out.reserve(text.size());
+    out.reserve(utf8.size());
+    const std::size_t size = utf8.size();
     std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        int extra;
-        char32_t cp;
-        char32_t minimum;
+    while (i < size) {
+        const auto lead = static_cast<std::uint8_t>(utf8[i]);
         if (lead < 0x80) {
             out.push_back(lead);
             ++i;
             continue;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1, cp = lead & 0x1F, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, cp = lead & 0x0F, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, cp = lead & 0x07, minimum = 0x10000;
+        }
+        // Well-formed sequences: the length and the allowed range of the second byte depend on the
+        // lead byte; every later byte is 80..BF.
+        int length = 0;
+        std::uint8_t secondLow = 0x80;
+        std::uint8_t secondHigh = 0xBF;
+        char32_t cp = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            cp = lead & 0x0F;
+            if (lead == 0xE0) secondLow = 0xA0;   // no overlong forms
+            if (lead == 0xED) secondHigh = 0x9F;  // no encoded surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            cp = lead & 0x07;
+            if (lead == 0xF0) secondLow = 0x90;   // no overlong forms
+            if (lead == 0xF4) secondHigh = 0x8F;  // nothing above U+10FFFF
         } else {
             out.push_back(static_cast<char16_t>(kReplacement));
             ++i;
             continue;
         }
-        std::size_t j = i + 1;
-        bool ok = true;
-        for (int k = 0; k < extra; ++k, ++j) {
-            if (j >= text.size() || (static_cast<std::uint8_t>(text[j]) & 0xC0) != 0x80) {
-                ok = false;
+        std::size_t taken = 1;
+        bool complete = true;
+        for (int k = 1; k < length; ++k) {
+            if (i + taken >= size) {
+                complete = false;
                 break;
             }
-            cp = (cp << 6) | (static_cast<std::uint8_t>(text[j]) & 0x3F);
+            const auto b = static_cast<std::uint8_t>(utf8[i + taken]);
+            const std::uint8_t low = k == 1 ? secondLow : 0x80;
+            const std::uint8_t high = k == 1 ? secondHigh : 0xBF;
+            if (b < low || b > high) {
+                complete = false;
+                break;
+            }
+            cp = (cp << 6) | (b & 0x3F);
+            ++taken;
         }
-        if (!ok || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(static_cast<char16_t>(kReplacement));
-            i = j;  // a broken sequence resumes at the byte that broke it
-            continue;
-        }
-        AppendUtf16(out, cp);
-        i = j;
+        AppendUtf16(out, complete ? cp : kReplacement);
+        i += taken;
     }
     return out;
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(std::u16string_view utf16) {
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t c = utf16[i];
+        if (IsHighSurrogate(c) && i + 1 < utf16.size() && IsLowSurrogate(utf16[i + 1])) {
+            const char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            AppendUtf8(out, cp);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacement;
+        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+            AppendUtf8(out, kReplacement);
+        } else {
+            AppendUtf8(out, c);
         }
-        AppendUtf8(out, cp);
     }
     return out;
 }

@@ -1,5 +1,6 @@
 // UTF-8 <-> UTF-16 conversion for the platform layer (snapshot files and paths are UTF-8).
-// Invalid input becomes U+FFFD; nothing is dropped silently.
+// Malformed input becomes U+FFFD, one per maximal ill-formed subpart; unpaired surrogates
+// become U+FFFD. common/text.h offers the same conversions to the programs.
 #pragma once
 
 #include <string>
