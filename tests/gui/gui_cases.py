@@ -580,7 +580,31 @@ def group_languages(g):
     g.restart_wine()
 
 
-GROUPS = [("sheet", group_sheet), ("start", group_start), ("service", group_service), ("languages", group_languages)]
+def group_tabs(g):
+    """The real Drivers and Programs pages on the default notebook, one screenshot each."""
+    g.set_winver("win7")
+    g.wine("regedit", "/S", winpath(os.path.join(g.source, "machines", "default", "registry.reg")))
+    g.reg_delete(r"HKCU\Software\Mirelta")
+    app = os.path.join(g.work, "tabs")
+    os.makedirs(app)
+    for name in ("Almanac.exe", "Facet01.dll", "Facet02.dll", "Facet03.dll"):
+        shutil.copy2(os.path.join(g.build, "bin", name), app)
+    g.start(app)
+    sheet = g.drive("sheet", 30000)
+    if not g.check("the sheet of the real list pages appears", sheet["rc"] == 0, repr(sheet)):
+        g.finish(1)
+        return
+    g.check("their titles", sheet.get("titles") == "Drivers|Programs1|Programs2", sheet.get("titles"))
+    for index, name in enumerate(("drivers", "programs1", "programs2")):
+        g.drive("select", index)
+        time.sleep(0.5)
+        g.shot("page-" + name, g.drive("sheet"))
+    g.drive("press", 2)
+    g.check("Cancel ends the viewer", g.finish(30))
+
+
+GROUPS = [("sheet", group_sheet), ("start", group_start), ("service", group_service), ("languages", group_languages),
+          ("tabs", group_tabs)]
 
 
 def main():
