@@ -19,6 +19,7 @@
 //   gui_driver about-text TEXT               WM_APP + 101 with an ANSI text in the viewer's memory
 //   gui_driver wait-exit [TIMEOUT_MS]        until "AlmanacMain" is gone
 //   gui_driver column-widths                 the current page's list column widths
+//   gui_driver move-window KIND X Y          moves the window to screen position X, Y (for pictures)
 // Exit code 0 when the command did its work, 1 when a window was not found, 2 on bad usage.
 #include <windows.h>
 #include <commctrl.h>
@@ -310,6 +311,17 @@ int wmain(int argc, wchar_t** argv) {
             if (GetTickCount() - start > timeout) return 1;
             Sleep(50);
         }
+        return 0;
+    }
+    if (command == L"move-window") {
+        HWND w = WaitKind(arg(2), 10000);
+        if (!w || argc < 5) return 1;
+        if (!SetWindowPos(w, nullptr, static_cast<int>(Number(argv[3])), static_cast<int>(Number(argv[4])), 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+            return 1;
+        }
+        PrintTexts(w);
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         return 0;
     }
     if (command == L"wait-window") {
