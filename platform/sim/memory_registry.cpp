@@ -244,6 +244,18 @@ std::shared_ptr<Node> MemoryRegistry::NodeOf(RegKey key, std::uint32_t* rights) 
     return it->second->node;
 }
 
+// The node behind an open handle, checked in the order Windows checks: the handle, then the
+// right the operation needs, then whether the key was deleted meanwhile. 0 or the Win32 error.
+long MemoryRegistry::UsableNode(RegKey key, std::uint32_t right, std::shared_ptr<Node>* out) const {
+    std::uint32_t rights = 0;
+    std::shared_ptr<Node> node = NodeOf(key, &rights);
+    if (!node) return kErrorInvalidHandle;
+    if ((rights & right) == 0) return kErrorAccessDenied;
+    if (node->deleted) return kErrorKeyDeleted;
+    *out = std::move(node);
+    return kErrorSuccess;
+}
+
 long MemoryRegistry::NewHandle(const std::shared_ptr<Node>& node, std::uint32_t access, RegKey* out) {
     if (handles_.size() >= kMaxOpenHandles || nextHandle_ >= kLastHandle) return kErrorNoSystemResources;
     auto handle = std::make_unique<Handle>();
@@ -358,11 +370,8 @@ long MemoryRegistry::QueryValue(RegKey key, const char16_t* name, std::uint32_t*
                                 std::uint32_t* size) {
     if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
     Lock lock(busy_);
-    std::uint32_t rights = 0;
-    std::shared_ptr<Node> node = NodeOf(key, &rights);
-    if (!node) return kErrorInvalidHandle;
-    if ((rights & kKeyQueryValue) == 0) return kErrorAccessDenied;
-    if (node->deleted) return kErrorKeyDeleted;
+    std::shared_ptr<Node> node;
+    if (const long refused = UsableNode(key, kKeyQueryValue, &node)) return refused;
     std::u16string_view valueName;
     if (name != nullptr && !ReadBounded(name, kMaxRegValueNameChars, &valueName)) return kErrorFileNotFound;
     const Node::Value* value = node->FindValue(valueName);
@@ -387,11 +396,8 @@ long MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uint32_t ty
                               std::uint32_t size) {
     if (data == nullptr && size != 0) return kErrorNoAccess;
     Lock lock(busy_);
-    std::uint32_t rights = 0;
-    std::shared_ptr<Node> node = NodeOf(key, &rights);
-    if (!node) return kErrorInvalidHandle;
-    if ((rights & kKeySetValue) == 0) return kErrorAccessDenied;
-    if (node->deleted) return kErrorKeyDeleted;
+    std::shared_ptr<Node> node;
+    if (const long refused = UsableNode(key, kKeySetValue, &node)) return refused;
     std::u16string_view valueName;
     if (name != nullptr && !ReadBounded(name, kMaxRegValueNameChars, &valueName)) return kErrorInvalidParameter;
 
@@ -413,11 +419,8 @@ long MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uint32_t ty
 
 long MemoryRegistry::DeleteValue(RegKey key, const char16_t* name) {
     Lock lock(busy_);
-    std::uint32_t rights = 0;
-    std::shared_ptr<Node> node = NodeOf(key, &rights);
-    if (!node) return kErrorInvalidHandle;
-    if ((rights & kKeySetValue) == 0) return kErrorAccessDenied;
-    if (node->deleted) return kErrorKeyDeleted;
+    std::shared_ptr<Node> node;
+    if (const long refused = UsableNode(key, kKeySetValue, &node)) return refused;
     std::u16string_view valueName;
     if (name != nullptr && !ReadBounded(name, kMaxRegValueNameChars, &valueName)) return kErrorFileNotFound;
     const std::u16string folded = Fold(valueName);
@@ -463,11 +466,8 @@ long MemoryRegistry::DeleteTree(RegKey parent, const char16_t* subkey, std::uint
 long MemoryRegistry::EnumKey(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameChars) {
     if (name == nullptr || nameChars == nullptr) return kErrorInvalidParameter;
     Lock lock(busy_);
-    std::uint32_t rights = 0;
-    std::shared_ptr<Node> node = NodeOf(key, &rights);
-    if (!node) return kErrorInvalidHandle;
-    if ((rights & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
-    if (node->deleted) return kErrorKeyDeleted;
+    std::shared_ptr<Node> node;
+    if (const long refused = UsableNode(key, kKeyEnumerateSubKeys, &node)) return refused;
     if (index >= node->children.size()) return kErrorNoMoreItems;
     const std::u16string& childName = node->children[index]->name;
     if (childName.size() >= *nameChars) return kErrorMoreData;
@@ -482,11 +482,8 @@ long MemoryRegistry::EnumValue(RegKey key, std::uint32_t index, char16_t* name, 
     if (data != nullptr && size == nullptr) return kErrorInvalidParameter;
     if (name == nullptr || nameChars == nullptr) return kErrorInvalidParameter;
     Lock lock(busy_);
-    std::uint32_t rights = 0;
-    std::shared_ptr<Node> node = NodeOf(key, &rights);
-    if (!node) return kErrorInvalidHandle;
-    if ((rights & kKeyQueryValue) == 0) return kErrorAccessDenied;
-    if (node->deleted) return kErrorKeyDeleted;
+    std::shared_ptr<Node> node;
+    if (const long refused = UsableNode(key, kKeyQueryValue, &node)) return refused;
     if (index >= node->values.size()) return kErrorNoMoreItems;
     const Node::Value& value = node->values[index];
     const auto needed = static_cast<std::uint32_t>(value.data.size());

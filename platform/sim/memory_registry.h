@@ -99,6 +99,7 @@ private:
     struct Handle;
 
     std::shared_ptr<Node> NodeOf(RegKey key, std::uint32_t* rights) const;
+    long UsableNode(RegKey key, std::uint32_t right, std::shared_ptr<Node>* out) const;
     long Resolve(RegKey parent, const char16_t* subkey, std::uint32_t access, bool create, bool checkCreateRight,
                  std::shared_ptr<Node>* out, bool* created);
     long NewHandle(const std::shared_ptr<Node>& node, std::uint32_t access, RegKey* out);
