@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "tabframe/win32/win_handles.h"
+#include "platform/win32/handles.h"
 
 namespace quarro::win32 {
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "tabframe/win32/win_handles.h"
+#include "platform/win32/handles.h"
 
 // CLSID {E1A2F613-2EC2-4FB8-B34F-25AF355EBF5B}
 inline constexpr GUID kClsidQuarroServiceSetting = {

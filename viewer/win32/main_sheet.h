@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "tabframe/win32/win_handles.h"
+#include "platform/win32/handles.h"
 #include "viewer/tab.h"
 #include "viewer/win32/viewer_dialogs.h"
 
