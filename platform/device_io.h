@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/win32_errors.h"
+
 namespace quarro::platform {
 
 struct Guid {
@@ -47,12 +49,7 @@ inline constexpr std::uint32_t kGenericRead = 0x80000000u;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
 inline constexpr std::uint32_t kOpenExisting = 3;
 
-inline constexpr long kErrorNotSupported = 50;
-inline constexpr long kErrorInsufficientBuffer = 122;
-inline constexpr long kErrorBufferOverflow = 111;
-inline constexpr long kErrorGenFailure = 31;
 inline constexpr long kErrorNoMoreItemsDevice = 259;
-inline constexpr long kErrorNotEnoughMemory = 8;
 
 class IDeviceInterfaces {
 public:

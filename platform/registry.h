@@ -14,6 +14,8 @@
 
 #include <cstdint>
 
+#include "platform/win32_errors.h"
+
 namespace quarro::platform {
 
 using RegKey = std::uintptr_t;
@@ -48,15 +50,6 @@ inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
-// Win32 error codes used across the platform seam.
-inline constexpr long kErrorSuccess = 0;
-inline constexpr long kErrorFileNotFound = 2;
-inline constexpr long kErrorAccessDenied = 5;
-inline constexpr long kErrorInvalidHandle = 6;
-inline constexpr long kErrorInvalidParameter = 87;
-inline constexpr long kErrorMoreData = 234;
-inline constexpr long kErrorNoMoreItems = 259;
-inline constexpr long kErrorKeyDeleted = 1018;
 
 class IRegistry {
 public:
