@@ -14,6 +14,7 @@
 
 #include <utility>
 
+#include "platform/device_inventory.h"
 #include "platform/device_io.h"
 #include "platform/last_error.h"
 #include "platform/registry.h"
@@ -139,9 +140,20 @@ struct DeviceHandleTraits {
     }
 };
 
+struct InventorySetTraits {
+    using Interface = IDeviceInventory;
+    using Handle = DeviceInfoSet;
+    static DeviceInfoSet None() { return 0; }
+    static void Close(IDeviceInventory& inventory, DeviceInfoSet set) {
+        const KeepLastError keep;
+        inventory.CloseDevices(set);
+    }
+};
+
 using OwnedRegKey = SeamOwner<RegKeyTraits>;
 using OwnedScHandle = SeamOwner<ScHandleTraits>;
 using OwnedDeviceInfoSet = SeamOwner<DeviceInfoSetTraits>;
 using OwnedDevice = SeamOwner<DeviceHandleTraits>;
+using OwnedInventorySet = SeamOwner<InventorySetTraits>;
 
 }  // namespace quarro::platform

@@ -1,92 +1,60 @@
-// The shared part of the list modules (Drivers, Programs1, Programs2): the module globals, the
-// table built once in InitTabDLL, the report text, and CommandMessage. A module supplies its
-// columns and a function that fills the rows, and exports the five entry points with
-// QUARRO_LIST_MODULE_EXPORTS.
+// ListModule: the tab module of a list tab (Drivers, Programs1, Programs2, ...): a table of rows
+// built once in InitTabDLL, the frame's list page (CFacetDlg on the module's template 129) and the
+// list report. A list module is its columns and a function that fills the rows:
+//
+//     bool BuildRows(tabframe::ListTable& table, const TabInitRecord& record) { ...; return true; }
+//     tabframe::ListModule theModule(u"Facet02", kColumns, &BuildRows);
+//     QUARRO_TAB_MODULE_EXPORTS(theModule)
+//
+// Its resource script names the page and includes tabframe/win32/list_page.rc; string 5 of the
+// module is the report's section head.
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "tabframe/list_report.h"
 #include "tabframe/list_table.h"
-#include "tabframe/tab_contract.h"
+#include "tabframe/tab_module.h"
 
 namespace tabframe {
 
 // String-table ids every list module has.
 inline constexpr unsigned kSectionHeadStringId = 5;
 
-// The page of a list module as the module part sees it (the Win32 page implements it).
-class IListPage {
+class ListModule : public TabModule {
 public:
-    virtual ~IListPage() = default;
-    // Creates the sheet page (CreatePropertySheetPageW); null when none was made.
-    virtual PropSheetPageHandle CreateSheetPage() = 0;
-    // The list's column widths; false when the list window does not exist.
-    virtual bool ColumnWidths(int columnCount, std::vector<int>* widths) = 0;
-};
-
-struct ListModuleSpec {
-    const char16_t* moduleName;        // "Facet01": the name of the module's registry key
-    const ListColumnSpec* columns;
-    int columnCount;
     // Fills the rows; false when the table cannot be built (InitTabDLL then returns 0).
-    bool (*buildRows)(ListTable& table, const TabInitRecord& record);
-    // Makes the module's page (null natively, or when the page cannot be made).
-    IListPage* (*createPage)(class ListModule& module);
-};
+    using BuildRows = bool (*)(ListTable& table, const TabInitRecord& record);
 
-// The frame's list page (CFacetDlg on the module's template 129, see tabframe/win32/list_page.rc):
-// what a list module names as its createPage. Natively there are no pages and it gives null.
-IListPage* CreateListPage(class ListModule& module);
+    ListModule(const char16_t* moduleName, const ListColumnSpec* columns, int columnCount, BuildRows buildRows,
+               int capacity = ListTable::kCapacity)
+        : TabModule(moduleName), columns_(columns), columnCount_(columnCount), buildRows_(buildRows),
+          capacity_(capacity) {}
+    template <int N>
+    ListModule(const char16_t* moduleName, const ListColumnSpec (&columns)[N], BuildRows buildRows,
+               int capacity = ListTable::kCapacity)
+        : ListModule(moduleName, columns, N, buildRows, capacity) {}
 
-class ListModule {
-public:
-    explicit ListModule(const ListModuleSpec& spec) : spec_(spec) {}
-
-    int SetupPropertyPage(PropSheetPageHandle* out);
-    int InitTabDLL(const TabInitRecord* record);
-    int TermTabDLL();
-    int GetStringData(int chunk, char* buffer, int size, int separator);
-    int CommandMessage(int code);
-
-    const ListModuleSpec& Spec() const { return spec_; }
+    const ListColumnSpec* Columns() const { return columns_; }
+    int ColumnCount() const { return columnCount_; }
     const ListTable* Table() const { return table_.get(); }
-    const TabInitRecord& Record() const { return record_; }
-    bool Saving() const { return saving_ != 0; }
+
+protected:
+    bool BuildData(const TabInitRecord& record) override;
+    void ReleaseData() override { table_.reset(); }
+    bool HasData() const override { return table_ != nullptr; }
+    ReportStatus WriteReport(ReportWriter& writer, ReportResume& resume) override;
+    ITabPage* CreatePage() override;
 
 private:
-    ListModuleSpec spec_;
-    TabInitRecord record_{};
-    int saving_ = 0;
-    int resumeIndex_ = 0;
+    const ListColumnSpec* columns_;
+    int columnCount_;
+    BuildRows buildRows_;
+    int capacity_;
     std::unique_ptr<ListTable> table_;
-    std::unique_ptr<IListPage> page_;
 };
 
+// The frame's list page for `module` (tabframe/win32/facet_dlg.cpp); null natively.
+ITabPage* CreateListPage(ListModule& module);
+
 }  // namespace tabframe
-
-#if defined(_WIN32)
-#define QUARRO_EXPORT
-#else
-#define QUARRO_EXPORT __attribute__((visibility("default")))
-#endif
-
-// The five exports of a list module, forwarding to `module` (a tabframe::ListModule). Nothing
-// thrown inside ever crosses the boundary.
-#define QUARRO_LIST_MODULE_EXPORTS(module)                                                                    \
-    extern "C" QUARRO_EXPORT int QUARRO_STDCALL SetupPropertyPage(PropSheetPageHandle* out) {                \
-        try { return (module).SetupPropertyPage(out); } catch (...) { return -2; }                           \
-    }                                                                                                         \
-    extern "C" QUARRO_EXPORT int QUARRO_STDCALL InitTabDLL(const TabInitRecord* record) {                    \
-        try { return (module).InitTabDLL(record); } catch (...) { return 0; }                                \
-    }                                                                                                         \
-    extern "C" QUARRO_EXPORT int QUARRO_STDCALL TermTabDLL() {                                               \
-        try { return (module).TermTabDLL(); } catch (...) { return 1; }                                      \
-    }                                                                                                         \
-    extern "C" QUARRO_EXPORT int QUARRO_STDCALL GetStringData(int chunk, char* buffer, int size, int sep) {  \
-        try { return (module).GetStringData(chunk, buffer, size, sep); } catch (...) { return -4; }          \
-    }                                                                                                         \
-    extern "C" QUARRO_EXPORT int QUARRO_STDCALL CommandMessage(int code) {                                   \
-        try { return (module).CommandMessage(code); } catch (...) { return 1; }                              \
-    }

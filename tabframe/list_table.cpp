@@ -6,19 +6,21 @@
 
 namespace tabframe {
 
-std::unique_ptr<ListTable> ListTable::Create(const ListColumnSpec* columns, int columnCount) {
+std::unique_ptr<ListTable> ListTable::Create(const ListColumnSpec* columns, int columnCount, int capacity) {
     if (!columns || columnCount <= 0 || columnCount > kMaxColumns) return nullptr;
+    if (capacity <= 0 || capacity > kMaxCapacity) return nullptr;
     std::unique_ptr<ListTable> table(new (std::nothrow) ListTable());
     if (!table) return nullptr;
     table->columnCount_ = columnCount;
+    table->capacity_ = capacity;
     for (int c = 0; c < columnCount; ++c) {
-        if (columns[c].fieldUnits == 0) return nullptr;
+        if (columns[c].fieldUnits == 0 || columns[c].fieldUnits > kMaxFieldUnits) return nullptr;
         table->fieldOffset_[c] = table->rowUnits_;
         table->fieldUnits_[c] = columns[c].fieldUnits;
         table->rowUnits_ += columns[c].fieldUnits;
     }
     table->titles_ = new (std::nothrow) char16_t[columnCount][kTitleUnits]();
-    table->rows_ = new (std::nothrow) char16_t[kCapacity * table->rowUnits_]();
+    table->rows_ = new (std::nothrow) char16_t[static_cast<std::size_t>(capacity) * table->rowUnits_]();
     if (!table->titles_ || !table->rows_) return nullptr;
     return table;
 }

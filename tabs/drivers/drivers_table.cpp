@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/text.h"
+#include "platform/owner.h"
 
 namespace pf = quarro::platform;
 using quarro::text::Text260;
@@ -74,7 +75,8 @@ bool ListedName(const Text260& type, const Text260& provider, const Text260& ver
 
 void FillDriverRows(tabframe::ListTable& table, pf::IDeviceInventory& inventory, CDriverReg& versions,
                     const char16_t* unknown) {
-    const pf::DeviceInfoSet set = inventory.OpenPresentDevices();
+    const pf::OwnedInventorySet owned(inventory, inventory.OpenPresentDevices());
+    const pf::DeviceInfoSet set = owned.Get();
     if (!set) {
         const int row = table.AppendRow();
         for (int c = 0; c < kColumnCount; ++c) table.SetField(row, c, unknown);
@@ -99,7 +101,6 @@ void FillDriverRows(tabframe::ListTable& table, pf::IDeviceInventory& inventory,
         table.SetField(row, kVersionColumn, version.c_str());
         table.SetField(row, kTypeColumn, type.c_str());
     }
-    inventory.CloseDevices(set);
 }
 
 }  // namespace drivers_tab

@@ -17,9 +17,8 @@ bool BuildRows(tabframe::ListTable& table, const TabInitRecord& record) {
     return true;
 }
 
-tabframe::ListModule theModule({u"Facet01", drivers_tab::kColumns, drivers_tab::kColumnCount, &BuildRows,
-                                &tabframe::CreateListPage});
+tabframe::ListModule theModule(u"Facet01", drivers_tab::kColumns, &BuildRows);
 
 }  // namespace
 
-QUARRO_LIST_MODULE_EXPORTS(theModule)
+QUARRO_TAB_MODULE_EXPORTS(theModule)

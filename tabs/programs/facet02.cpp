@@ -15,9 +15,8 @@ bool BuildRows(tabframe::ListTable& table, const TabInitRecord&) {
     return true;
 }
 
-tabframe::ListModule theModule({u"Facet02", programs_tab::kPrograms1Columns, programs_tab::kColumnCount, &BuildRows,
-                                &tabframe::CreateListPage});
+tabframe::ListModule theModule(u"Facet02", programs_tab::kPrograms1Columns, &BuildRows);
 
 }  // namespace
 
-QUARRO_LIST_MODULE_EXPORTS(theModule)
+QUARRO_TAB_MODULE_EXPORTS(theModule)

@@ -14,9 +14,8 @@ bool BuildRows(tabframe::ListTable& table, const TabInitRecord&) {
     return true;
 }
 
-tabframe::ListModule theModule({u"Facet03", programs_tab::kPrograms2Columns, programs_tab::kColumnCount, &BuildRows,
-                                &tabframe::CreateListPage});
+tabframe::ListModule theModule(u"Facet03", programs_tab::kPrograms2Columns, &BuildRows);
 
 }  // namespace
 
-QUARRO_LIST_MODULE_EXPORTS(theModule)
+QUARRO_TAB_MODULE_EXPORTS(theModule)

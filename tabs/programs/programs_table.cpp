@@ -4,6 +4,7 @@
 
 #include "common/reg.h"
 #include "common/text.h"
+#include "platform/owner.h"
 #include "platform/platform.h"
 
 namespace pf = quarro::platform;
@@ -61,29 +62,27 @@ void ForEachSubkey(pf::RegKey key, Each each) {
 // HKLM `root` in `view`.
 bool VersionSubkey(const char16_t* root, const Text260& displayName, std::uint32_t view, Text260* version) {
     pf::IRegistry& registry = pf::Registry();
-    pf::RegKey key = 0;
-    if (registry.OpenKey(pf::kHkeyLocalMachine, root, pf::kKeyQueryValue | pf::kKeyEnumerateSubKeys | view, &key) !=
+    pf::OwnedRegKey key(registry);
+    if (registry.OpenKey(pf::kHkeyLocalMachine, root, pf::kKeyQueryValue | pf::kKeyEnumerateSubKeys | view, key.Put()) !=
         pf::kErrorSuccess) {
         return false;
     }
     bool found = false;
-    ForEachSubkey(key, [&](const char16_t* name) {
+    ForEachSubkey(key.Get(), [&](const char16_t* name) {
         if (displayName.view() != std::u16string_view(name)) return true;
-        pf::RegKey program = 0;
-        if (registry.OpenKey(key, name, pf::kKeyQueryValue | pf::kKeyEnumerateSubKeys | view, &program) ==
+        pf::OwnedRegKey program(registry);
+        if (registry.OpenKey(key.Get(), name, pf::kKeyQueryValue | pf::kKeyEnumerateSubKeys | view, program.Put()) ==
             pf::kErrorSuccess) {
             char16_t first[260] = {};
             std::uint32_t chars = 260;
-            if (registry.EnumKey(program, 0, first, &chars) == pf::kErrorSuccess) {
+            if (registry.EnumKey(program.Get(), 0, first, &chars) == pf::kErrorSuccess) {
                 first[259] = 0;
                 version->assign(first);
                 found = true;
             }
-            registry.CloseKey(program);
         }
         return false;  // only the first subkey of that name counts
     });
-    registry.CloseKey(key);
     return found && !version->empty();
 }
 
@@ -132,18 +131,16 @@ void AddProgram(tabframe::ListTable& table, Programs which, const char16_t* subk
 
 void Pass(tabframe::ListTable& table, Programs which, std::uint32_t view, bool amd64) {
     pf::IRegistry& registry = pf::Registry();
-    pf::RegKey key = 0;
+    pf::OwnedRegKey key(registry);
     if (registry.OpenKey(pf::kHkeyLocalMachine, kUninstallKey, pf::kKeyQueryValue | pf::kKeyEnumerateSubKeys | view,
-                         &key) != pf::kErrorSuccess) {
+                         key.Put()) != pf::kErrorSuccess) {
         return;
     }
-    if (!table.Full()) {
-        ForEachSubkey(key, [&](const char16_t* subkey) {
-            AddProgram(table, which, subkey, view, amd64);
-            return !table.Full();
-        });
-    }
-    registry.CloseKey(key);
+    if (table.Full()) return;
+    ForEachSubkey(key.Get(), [&](const char16_t* subkey) {
+        AddProgram(table, which, subkey, view, amd64);
+        return !table.Full();
+    });
 }
 
 bool IsHexDigit(char16_t c) { return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F'); }

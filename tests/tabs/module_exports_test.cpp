@@ -2,8 +2,6 @@
 // simulated machine: what InitTabDLL accepts and the report text GetStringData gives.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <string>
 #include <vector>
 
@@ -15,39 +13,10 @@ namespace {
 
 const std::string kRule(119, '-');
 
-class Module {
+// A product module from bin/.
+class Module : public LoadedModule {
 public:
-    explicit Module(const char* name) {
-        const std::string path = std::string(QUARRO_MODULE_DIR) + "/lib" + name + ".so";
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(handle_, nullptr) << dlerror();
-        if (!handle_) return;
-        init_ = reinterpret_cast<InitTabDLLProc>(dlsym(handle_, "InitTabDLL"));
-        term_ = reinterpret_cast<TermTabDLLProc>(dlsym(handle_, "TermTabDLL"));
-        text_ = reinterpret_cast<GetStringDataProc>(dlsym(handle_, "GetStringData"));
-        EXPECT_TRUE(init_ && term_ && text_);
-    }
-    ~Module() {
-        if (term_) term_();
-        if (handle_) dlclose(handle_);
-    }
-    Module(const Module&) = delete;
-    Module& operator=(const Module&) = delete;
-
-    int Init(const TabInitRecord* record) { return init_ ? init_(record) : -99; }
-    // The whole text in one 102400-byte buffer.
-    std::string Text(char separator = 0) {
-        std::vector<char> buffer(kReportBufferSize, 0);
-        if (!text_) return {};
-        EXPECT_EQ(text_(0, buffer.data(), kReportBufferSize, separator), 0);
-        return buffer.data();
-    }
-
-private:
-    void* handle_ = nullptr;
-    InitTabDLLProc init_ = nullptr;
-    TermTabDLLProc term_ = nullptr;
-    GetStringDataProc text_ = nullptr;
+    explicit Module(const char* name) : LoadedModule(QUARRO_MODULE_DIR, name) {}
 };
 
 // The rows of a comma-separated section: everything after the heading, without the numbers.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +23,7 @@
 #include "platform/sim/sim_hotfixes.h"
 #include "platform/sim/sim_os.h"
 #include "tabframe/list_table.h"
+#include "tabframe/tab_contract.h"
 
 namespace tab_tests {
 
@@ -121,6 +124,52 @@ private:
     std::unique_ptr<sim::SimDeviceInterfaces> devices_;
     std::unique_ptr<pf::ScopedOverride> override_;
     std::unique_ptr<MiscCommon::CMiscCommon> session_;
+};
+
+// A tab module loaded as the viewer loads it (lib<name>.so from `dir`), with its five exports;
+// TermTabDLL is called and the module unloaded at the end.
+class LoadedModule {
+public:
+    LoadedModule(const std::string& dir, const char* name) {
+        const std::string path = dir + "/lib" + name + ".so";
+        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(handle_, nullptr) << dlerror();
+        if (!handle_) return;
+        setup_ = reinterpret_cast<SetupPropertyPageProc>(dlsym(handle_, "SetupPropertyPage"));
+        init_ = reinterpret_cast<InitTabDLLProc>(dlsym(handle_, "InitTabDLL"));
+        term_ = reinterpret_cast<TermTabDLLProc>(dlsym(handle_, "TermTabDLL"));
+        text_ = reinterpret_cast<GetStringDataProc>(dlsym(handle_, "GetStringData"));
+        command_ = reinterpret_cast<CommandMessageProc>(dlsym(handle_, "CommandMessage"));
+        EXPECT_TRUE(setup_ && init_ && term_ && text_ && command_);
+    }
+    ~LoadedModule() {
+        if (term_) term_();
+        if (handle_) dlclose(handle_);
+    }
+    LoadedModule(const LoadedModule&) = delete;
+    LoadedModule& operator=(const LoadedModule&) = delete;
+
+    int Setup(PropSheetPageHandle* out) { return setup_ ? setup_(out) : -99; }
+    int Init(const TabInitRecord* record) { return init_ ? init_(record) : -99; }
+    int Term() { return term_ ? term_() : -99; }
+    int Command(int code) { return command_ ? command_(code) : -99; }
+    int Chunk(int chunk, char* buffer, int size, int separator) {
+        return text_ ? text_(chunk, buffer, size, separator) : -99;
+    }
+    // The whole text in one 102400-byte buffer.
+    std::string Text(char separator = 0) {
+        std::vector<char> buffer(kReportBufferSize, 0);
+        EXPECT_EQ(Chunk(0, buffer.data(), kReportBufferSize, separator), 0);
+        return buffer.data();
+    }
+
+private:
+    void* handle_ = nullptr;
+    SetupPropertyPageProc setup_ = nullptr;
+    InitTabDLLProc init_ = nullptr;
+    TermTabDLLProc term_ = nullptr;
+    GetStringDataProc text_ = nullptr;
+    CommandMessageProc command_ = nullptr;
 };
 
 }  // namespace tab_tests

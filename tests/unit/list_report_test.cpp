@@ -56,7 +56,7 @@ std::string FixedRow(int number) {
 // Runs a whole GetStringData sequence and returns the chunks as the viewer would write them.
 std::vector<std::string> Collect(const ListReportSource& source, int size, int separator, std::vector<int>* results = nullptr) {
     std::vector<std::string> chunks;
-    int resume = 0;
+    tabframe::ReportResume resume;
     std::vector<char> buffer(static_cast<std::size_t>(size));
     for (int chunk = 0; chunk < 100; ++chunk) {
         std::fill(buffer.begin(), buffer.end(), 0);
@@ -149,7 +149,7 @@ TEST(ListReport, ArgumentErrors) {
     const ListReportSource source{table.get(), kDriverColumns, "[Version(Drivers)]"};
     const ListReportSource none{nullptr, kDriverColumns, "[Version(Drivers)]"};
     char buffer[64] = {};
-    int resume = 0;
+    tabframe::ReportResume resume;
     EXPECT_EQ(ListGetStringData(source, resume, 0, nullptr, 64, 0), -2);
     EXPECT_EQ(ListGetStringData(source, resume, 0, buffer, 0, 0), -3);
     EXPECT_EQ(ListGetStringData(none, resume, 0, buffer, 64, 0), -4);

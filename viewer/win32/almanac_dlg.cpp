@@ -7,11 +7,11 @@
 #include "common/text.h"
 #include "tabframe/tab_contract.h"
 #include "viewer/report.h"
+#include "viewer/sheet_rules.h"
 #include "viewer/viewer_strings.h"
 #include "viewer/win32/main_sheet.h"
 #include "viewer/win32/resource.h"
 #include "viewer/win32/save_dialog.h"
-#include "viewer/win32/sheet_rules.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include "common/misc_common.h"
 #include "platform/platform.h"
 #include "viewer/app.h"
+#include "viewer/sheet_rules.h"
 #include "viewer/viewer_strings.h"
 #include "viewer/win32/resource.h"
-#include "viewer/win32/sheet_rules.h"
 #include "viewer/win32/sheet_settings.h"
 
 namespace pf = quarro::platform;

@@ -7,8 +7,8 @@
 #include "common/win_version.h"
 #include "viewer/app.h"
 #include "viewer/report.h"
+#include "viewer/sheet_rules.h"
 #include "viewer/viewer_strings.h"
-#include "viewer/win32/sheet_rules.h"
 #include "viewer/win32/viewer_dialogs.h"
 
 namespace {

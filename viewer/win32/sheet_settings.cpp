@@ -8,10 +8,10 @@
 #include "common/win_version.h"
 #include "platform/platform.h"
 #include "viewer/app.h"
+#include "viewer/sheet_rules.h"
 #include "viewer/viewer_strings.h"
 #include "viewer/watch_service.h"
 #include "viewer/win32/elevated_service.h"
-#include "viewer/win32/sheet_rules.h"
 #include "viewer/win32/viewer_dialogs.h"
 
 namespace pf = quarro::platform;

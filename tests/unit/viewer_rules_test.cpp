@@ -1,11 +1,12 @@
-// The interactive viewer's plain rules: sheet and page layout, placement, start page, what is
-// forwarded to the modules, the OK-time service decision and the classic save filter.
+// The interactive viewer's plain rules and the tab pages' layout, checked natively: sheet and page
+// layout, placement, start page, what is forwarded to the modules, the OK-time service decision
+// and the classic save filter.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tabframe/win32/page_layout.h"
-#include "viewer/win32/sheet_rules.h"
+#include "tabframe/page_layout.h"
+#include "viewer/sheet_rules.h"
 
 namespace {
 
@@ -116,38 +117,38 @@ TEST(ViewerRules, SaveFilterTakesThePatternWhenTheDescriptionHasNone) {
     for (const Case& c : cases) EXPECT_EQ(SaveFilter(c.spec, u"*.TXT"), c.expected);
 }
 
-TEST(ListPageLayout, ButtonsStayCentredAndTheListTakesTheRest) {
-    const tabframe::ListPageMetrics m{11, 11, 176, 9, 191, 9};
+TEST(PageLayout, ButtonsStayCentredAndTheMainControlTakesTheRest) {
+    const tabframe::PageMetrics m{11, 11, 176, 9, 191, 9};
     struct Case {
         int W, H;
-        tabframe::ListPageLayout expected;
+        tabframe::PageLayout expected;
     } cases[] = {
         {366, 236, {true, 101, 203, 190, 203, 11, 11, 344, 183}},
         {606, 396, {true, 221, 363, 310, 363, 11, 11, 584, 343}},
     };
     for (const Case& c : cases) {
-        const tabframe::ListPageLayout l = tabframe::LayoutListPage(m, c.W, c.H, 75, 24);
+        const tabframe::PageLayout l = tabframe::LayoutPage(m, c.W, c.H, 75, 24);
         EXPECT_TRUE(l.move);
         EXPECT_EQ(l.saveX, c.expected.saveX);
         EXPECT_EQ(l.saveY, c.expected.saveY);
         EXPECT_EQ(l.aboutX, c.expected.aboutX);
         EXPECT_EQ(l.aboutY, c.expected.aboutY);
-        EXPECT_EQ(l.listWidth, c.expected.listWidth);
-        EXPECT_EQ(l.listHeight, c.expected.listHeight);
+        EXPECT_EQ(l.bodyWidth, c.expected.bodyWidth);
+        EXPECT_EQ(l.bodyHeight, c.expected.bodyHeight);
         // The gap between the buttons is kept: 2 x ((about left - save right) / 2).
         EXPECT_EQ(l.aboutX - (l.saveX + 75), 14);
     }
 }
 
-TEST(ListPageLayout, NothingMovesWithoutUsableMeasurements) {
-    const tabframe::ListPageMetrics cases[] = {
+TEST(PageLayout, NothingMovesWithoutUsableMeasurements) {
+    const tabframe::PageMetrics cases[] = {
         {11, 11, 0, 0, 191, 9},    // no save button
         {11, 11, 176, 9, 0, 0},    // no about button
         {0, 0, 176, 9, 191, 9},    // list at the corner
         {11, 11, 191, 9, 176, 9},  // buttons in the wrong order
         {11, 11, 180, 9, 180, 9},  // touching
     };
-    for (const auto& m : cases) EXPECT_FALSE(tabframe::LayoutListPage(m, 400, 300, 75, 24).move);
+    for (const auto& m : cases) EXPECT_FALSE(tabframe::LayoutPage(m, 400, 300, 75, 24).move);
 }
 
 }  // namespace
