@@ -2,6 +2,7 @@
 // through the driver's registry service; the "Unknown" row; the 500-row and 1024-member limits.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,30 @@ TEST(DriversTable, WithoutTheEncipheredChannelOnlyDrivesAndPortableDevicesAreLis
     EXPECT_EQ(Build(machine, machine.Session()), (std::vector<Row>{{"(Standard disk drives)", "HGST Disk", "", "DiskDrive"},
                                                                     {"Apple Inc.", "Apple iPhone", "", "WPD"},
                                                                     {"(Standard CD-ROM drives)", "DVD Writer", "", "CDROM"}}));
+}
+
+TEST(DriversTable, AnExceptionStillReleasesTheDeviceSet) {
+    // Whichever property read throws, the set is given back.
+    class Throwing : public sim::SimDeviceInventory {
+    public:
+        using SimDeviceInventory::SimDeviceInventory;
+        bool ReadProperty(pf::DeviceInfoSet set, const pf::DeviceMember& member, std::uint32_t property,
+                          char16_t* buffer, std::uint32_t units) override {
+            if (++reads == throwAt) throw std::runtime_error("property");
+            return SimDeviceInventory::ReadProperty(set, member, property, buffer, units);
+        }
+        int reads = 0;
+        int throwAt = 0;
+    };
+    SimMachine machine;
+    for (int n : {1, 5, 7}) {
+        Throwing inventory(MakeAll({{"Disk", kK3, "Vendor", "DiskDrive"}, {"Phone", kK4, "Vendor", "WPD"}}));
+        inventory.throwAt = n;
+        auto table = tabframe::ListTable::Create(drivers_tab::kColumns, drivers_tab::kColumnCount);
+        CDriverReg versions(machine.Session());
+        EXPECT_THROW(drivers_tab::FillDriverRows(*table, inventory, versions, u"Unknown"), std::runtime_error) << n;
+        EXPECT_EQ(inventory.OpenSets(), 0u) << "thrown at property read " << n;
+    }
 }
 
 // ---- The simulated inventory as the snapshot describes it ----------------------------------

@@ -2,6 +2,7 @@
 // maker's own versions, the installed updates and the limits.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -201,6 +202,60 @@ TEST(ProgramsTable, ListsEachProgramInItsTab) {
         EXPECT_EQ(Fill(Programs::kMicrosoft, c.amd64), c.programs1);
         EXPECT_EQ(Fill(Programs::kOthers, c.amd64), c.programs2);
         EXPECT_EQ(machine.Reg().OpenHandleCount(), 0u) << "every key is closed";
+    }
+}
+
+// The registry with a script for EnumKey: each enumeration can begin with a subkey whose name
+// does not fit the caller's buffer (ERROR_MORE_DATA, as a name of 260 characters or more would
+// give), and the n-th call can throw.
+class ScriptedRegistry : public sim::MemoryRegistry {
+public:
+    long EnumKey(pf::RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameChars) override {
+        if (++calls == throwAt) throw std::runtime_error("enumeration fails");
+        if (!tooLongFirst) return MemoryRegistry::EnumKey(key, index, name, nameChars);
+        if (index == 0) return pf::kErrorMoreData;
+        return MemoryRegistry::EnumKey(key, index - 1, name, nameChars);
+    }
+    int calls = 0;
+    int throwAt = 0;
+    bool tooLongFirst = false;
+};
+
+class ProgramsOnScriptedRegistry : public ::testing::Test {
+protected:
+    void Load(const std::string& text) {
+        std::string error;
+        ASSERT_TRUE(sim::LoadRegFile("Windows Registry Editor Version 5.00\r\n\r\n" + text, registry_, &error)) << error;
+    }
+    SimMachine machine_;
+    ScriptedRegistry registry_;
+    const pf::ScopedOverride use_{[this] {
+        pf::Services services;
+        services.registry = &registry_;
+        return services;
+    }()};
+};
+
+TEST_F(ProgramsOnScriptedRegistry, ASubkeyNameTooLongIsPassedOverAndTheListingGoesOn) {
+    Load(Uninstall(k32, "A", {{"Publisher", "X"}, {"DisplayName", "Ordinary"}, {"DisplayVersion", "2.0"}}) +
+         Uninstall(k32, "B", {{"Publisher", "X"}, {"DisplayName", "Next"}}));
+    registry_.tooLongFirst = true;
+    EXPECT_EQ(Fill(Programs::kOthers, false), (std::vector<Row>{{"Ordinary", "2.0"}, {"Next", ""}}));
+}
+
+TEST_F(ProgramsOnScriptedRegistry, AnExceptionLeavesNoKeyOpen) {
+    Load(Maker(k32, "Mirelta", "Tool\\1.0") +
+         Uninstall(k32, "A", {{"Publisher", "Mirelta"}, {"DisplayName", "Tool"}, {"UninstallString", "x"}}) +
+         Uninstall(k32, "B", {{"Publisher", "X"}, {"DisplayName", "Other"}}));
+    EXPECT_EQ(Fill(Programs::kOthers, false), (std::vector<Row>{{"Tool", "1.0"}, {"Other", ""}}));
+    const int calls = registry_.calls;
+    ASSERT_GT(calls, 4) << "the walks over the uninstall key, the maker's key and the program's key";
+    for (int n = 1; n <= calls; ++n) {
+        registry_.calls = 0;
+        registry_.throwAt = n;
+        auto table = tabframe::ListTable::Create(programs_tab::kPrograms2Columns, 2);
+        EXPECT_THROW(programs_tab::FillProgramRows(*table, Programs::kOthers, false), std::runtime_error) << n;
+        EXPECT_EQ(registry_.OpenHandleCount(), 0u) << "thrown at enumeration " << n;
     }
 }
 
