@@ -1,19 +1,25 @@
 #!/usr/bin/env python3
-"""Report sections of the Drivers and Programs tabs (Facet01, Facet02, Facet03), written by the
-real viewer with the real modules: natively (build/host) or under Wine (build/win64).
+"""Report sections of the tab modules, written by the real viewer with the real modules: natively
+(build/host) or under Wine (build/win64).
+
+The modules are the ones the build made: every Facet*.dll (Wine) or libFacet*.so (native) in the
+build's bin/. Each has its expected sections in tests/expected/<module>_<layout>.txt (lower-case
+module name; layouts fixed, tab, comma); the first line of the fixed one is the section head that
+finds the module's section in a report. A new module needs its expected files, nothing here.
 
 - machines/default in the fixed, tab and comma layouts, byte for byte against tests/expected/.
   Under Wine the snapshot's registry.reg is imported into the prefix first (after
   tests/report/tabs_clean.reg has removed programs other runs may have left there).
 - tests/machines/tabs-real, a snapshot without a device list and without a hotfix list: under
   Wine the Drivers tab walks Wine's own devices through SetupAPI and Programs1 asks Wine's WMI.
-  The sections must be well formed, and Wine's hotfix must be in Programs1.
+  The list sections there must be well formed, and Wine's hotfix must be in Programs1.
 
 usage: tab_reports.py --mode native|wine --build BUILD_DIR --source SOURCE_DIR [--write-expected]
 --write-expected rewrites the expected files from this run (review the difference before
 committing it).
 """
 import argparse
+import glob
 import os
 import re
 import shutil
@@ -22,11 +28,30 @@ import sys
 import tempfile
 
 RULE = b"-" * 119
-MODULES = [("Facet01", b"[Version(Drivers)]"), ("Facet02", b"[Version(Programs1)]"),
-           ("Facet03", b"[Version(Programs2)]")]
 LAYOUTS = [("fixed", []), ("tab", ["/S:0"]), ("comma", ["/S:1"])]
 # Wine's WMI answers Win32_QuickFixEngineering with this one update.
 WINE_HOTFIX = b"KB1234567"
+
+
+def expected_path(source, module, layout):
+    return os.path.join(source, "tests", "expected", "%s_%s.txt" % (module.lower(), layout))
+
+
+def find_modules(mode, build, source):
+    """[(module, section head)] of the modules in the build's bin/, in load order. A module
+    without an expected fixed-layout section has the head None."""
+    pattern = "Facet[0-9][0-9].dll" if mode == "wine" else "libFacet[0-9][0-9].so"
+    modules = []
+    for path in sorted(glob.glob(os.path.join(build, "bin", pattern))):
+        name = os.path.basename(path)
+        module = name[3:-3] if mode == "native" else name[:-4]
+        head = None
+        fixed = expected_path(source, module, "fixed")
+        if os.path.exists(fixed):
+            with open(fixed, "rb") as f:
+                head = f.read().split(b"\r\n", 1)[0]
+        modules.append((module, head))
+    return modules
 
 
 class Runner:
@@ -36,6 +61,7 @@ class Runner:
         self.source = source
         self.work = tempfile.mkdtemp(prefix="tab-reports-", dir=build)
         self.failures = []
+        self.modules = find_modules(mode, build, source)
 
     def check(self, name, condition, detail=""):
         print(("ok   %s" % name) if condition else ("FAIL %s %s" % (name, detail)))
@@ -43,15 +69,15 @@ class Runner:
             self.failures.append(name)
 
     def layout(self, case):
-        """A folder with the viewer and the three modules, as they are installed."""
+        """A folder with the viewer and the modules, as they are installed."""
         app = os.path.join(self.work, case, "app")
         os.makedirs(app)
         if self.mode == "wine":
             program = "Almanac.exe"
-            files = [program] + [m + ".dll" for m, _ in MODULES]
+            files = [program] + [m + ".dll" for m, _ in self.modules]
         else:
             program = "Almanac"
-            files = [program] + ["lib%s.so" % m for m, _ in MODULES]
+            files = [program] + ["lib%s.so" % m for m, _ in self.modules]
         for name in files:
             shutil.copy2(os.path.join(self.build, "bin", name), os.path.join(app, name))
         return os.path.join(app, program)
@@ -83,18 +109,18 @@ class Runner:
             return f.read()
 
 
-def sections(report):
-    """The three modules' sections of a report (None for a missing one)."""
+def sections(report, modules):
+    """The modules' sections of a report (None for a missing one)."""
     found = {}
     starts = []
-    for module, head in MODULES:
-        at = report.find(head + b"\r\n")
+    for module, head in modules:
+        at = report.find(head + b"\r\n") if head else -1
         found[module] = at
         if at >= 0:
             starts.append(at)
     starts.sort()
     out = {}
-    for module, _ in MODULES:
+    for module, _ in modules:
         at = found[module]
         if at < 0:
             out[module] = None
@@ -102,6 +128,20 @@ def sections(report):
         later = [s for s in starts if s > at]
         out[module] = report[at:later[0] if later else len(report)]
     return out
+
+
+def claim_heads(report, modules):
+    """For --write-expected: modules without expected files take, in load order, the section heads
+    of the report that no module claims yet (a line "[...]" followed by the rule)."""
+    lines = report.split(b"\r\n")
+    found = [lines[i] for i in range(len(lines) - 1) if lines[i].startswith(b"[") and lines[i + 1] == RULE]
+    free = [h for h in found if h not in {head for _, head in modules}]
+    claimed = []
+    for module, head in modules:
+        if head is None and free:
+            head = free.pop(0)
+        claimed.append((module, head))
+    return claimed
 
 
 def first_difference(actual, expected):
@@ -114,17 +154,23 @@ def first_difference(actual, expected):
 def case_default_machine(r, write_expected):
     machine = os.path.join(r.source, "machines", "default")
     regs = [os.path.join(r.source, "tests", "report", "tabs_clean.reg"), os.path.join(machine, "registry.reg")]
+    r.check("the build made tab modules", len(r.modules) > 0)
+    if not r.modules:
+        return
     for layout, switches in LAYOUTS:
         report = r.report("default-" + layout, machine, switches, regs)
         r.check("machines/default %s: a report was written" % layout, report is not None)
         if report is None:
             continue
-        parts = sections(report)
-        tail = report[report.find(MODULES[0][1]):] if parts["Facet01"] is not None else b""
-        r.check("machines/default %s: the three sections end the report, in order" % layout,
-                tail == b"".join(parts[m] or b"" for m, _ in MODULES) and report.find(MODULES[0][1]) > 0)
-        for module, _ in MODULES:
-            path = os.path.join(r.source, "tests", "expected", "%s_%s.txt" % (module.lower(), layout))
+        if write_expected:
+            r.modules = claim_heads(report, r.modules)
+        parts = sections(report, r.modules)
+        first = r.modules[0][0]
+        start = report.find(r.modules[0][1] + b"\r\n") if parts[first] is not None else -1
+        r.check("machines/default %s: the modules' sections end the report, in load order" % layout,
+                start > 0 and report[start:] == b"".join(parts[m] or b"" for m, _ in r.modules))
+        for module, _ in r.modules:
+            path = expected_path(r.source, module, layout)
             actual = parts[module]
             if write_expected and actual is not None:
                 with open(path, "wb") as f:
@@ -170,16 +216,17 @@ def case_real_devices_and_wmi(r):
     r.check("no device or hotfix list: a report was written (nothing crashed)", report is not None)
     if report is None:
         return
-    parts = sections(report)
-    problem, drivers = well_formed(parts["Facet01"], MODULES[0][1], [b"Provider", b"Type"])
+    heads = dict(r.modules)
+    parts = sections(report, r.modules)
+    problem, drivers = well_formed(parts.get("Facet01"), heads.get("Facet01"), [b"Provider", b"Type"])
     r.check("no device list: the Drivers section is well formed", problem is None, problem or "")
     if r.mode == "wine":
         print("     Wine's devices gave %d Drivers rows" % len(drivers))
     else:
         r.check("natively no device list means no devices", drivers == [], repr(drivers))
-    problem, programs1 = well_formed(parts["Facet02"], MODULES[1][1], [b"Name", b"Version"])
+    problem, programs1 = well_formed(parts.get("Facet02"), heads.get("Facet02"), [b"Name", b"Version"])
     r.check("no hotfix list: the Programs1 section is well formed", problem is None, problem or "")
-    problem, _ = well_formed(parts["Facet03"], MODULES[2][1], [b"Name", b"Version"])
+    problem, _ = well_formed(parts.get("Facet03"), heads.get("Facet03"), [b"Name", b"Version"])
     r.check("the Programs2 section is well formed", problem is None, problem or "")
     if r.mode == "wine":
         hotfix = [row for row in programs1 if row[6:].startswith(WINE_HOTFIX + b" ")]
