@@ -33,3 +33,13 @@ function(quarro_tab_module target)
   endif()
   quarro_string_table(${target} ${M_RC})
 endfunction()
+
+# quarro_tab_library(<target> <sources...>)
+# The portable part of a tab module (its data and report), as a static library that the module
+# and the tests link (the tests link every such library, see QUARRO_TAB_MODULE_LIBS).
+function(quarro_tab_library target)
+  add_library(${target} STATIC ${ARGN})
+  target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC quarro_tabframe quarro_common)
+  set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+endfunction()
