@@ -87,7 +87,7 @@ TEST(ReportWriter, OneCallChecksItsArgumentsRestartsAtChunkZeroAndTakesBackAFail
     int calls = 0;
     const tabframe::ReportBody body = [&](ReportWriter& w, ReportResume& at) {
         ++calls;
-        w.Append("part " + std::to_string(at.stage));
+        w.Append("stage " + std::to_string(at.stage));
         if (at.stage == 7) throw std::runtime_error("fails midway");
         ++at.stage;
         return at.stage < 3 ? ReportStatus::kMore : ReportStatus::kComplete;
@@ -106,16 +106,16 @@ TEST(ReportWriter, OneCallChecksItsArgumentsRestartsAtChunkZeroAndTakesBackAFail
     EXPECT_EQ(at.stage, 2) << "an argument error leaves the sequence alone";
 
     EXPECT_EQ(tabframe::RunReportCall(4, buffer, 64, 0, true, at, body), 0) << "stage 2 ends the text";
-    EXPECT_EQ(std::string(buffer), "part 2");
+    EXPECT_EQ(std::string(buffer), "stage 2");
     EXPECT_EQ(at.stage, 0) << "a complete text clears the resumption";
     at = {2, 5};
     buffer[0] = 0;
     EXPECT_EQ(tabframe::RunReportCall(0, buffer, 64, 0, true, at, body), 1) << "chunk 0 starts afresh";
-    EXPECT_EQ(std::string(buffer), "part 0");
+    EXPECT_EQ(std::string(buffer), "stage 0");
 
     at = {7, 1};
     EXPECT_THROW(tabframe::RunReportCall(3, buffer, 64, 0, true, at, body), std::runtime_error);
-    EXPECT_EQ(std::string(buffer), "part 0") << "the failed call's text is taken back";
+    EXPECT_EQ(std::string(buffer), "stage 0") << "the failed call's text is taken back";
     EXPECT_EQ(at.stage, 0);
     std::fill(std::begin(buffer), std::end(buffer), 'x');
     EXPECT_EQ(tabframe::RunReportCall(1, buffer, 64, 0, true, at, body), -3) << "no terminator inside the buffer";
