@@ -54,6 +54,9 @@ const char* kMachine = R"({
     "ecVersion": "0120054100",
     "environmentControl": { "0": 3 },
     "operatingTime": { "hours": 10 },
+    "deviceTable": { "2": [ { "state": 2, "names": [ { "tag": 1, "text": "Touch Pad" } ] } ] },
+    "memorySlots": [ { "flags": "0x40", "spd": "000102030405060708090A0B0C0D0E0F 101112131415161718191A1B1C1D1E1F" } ],
+    "dataBlocks": { "0x304": "0102" },
     "functions": { "0x10F": { "match": { "8": "01" }, "reply": { "8": "07" } } },
     "bootPriority": { "priority": "00000100", "table": "0200 0000 0300 0000" },
     "biosExtensionTables": { "13": "0D0010534D502D373432304100000000" }
@@ -909,9 +912,14 @@ TEST_F(SimDriver, ArbitraryRequestsNeverBreakTheDriver) {
             // A valid record or packet with a few bytes changed.
             const std::u16string name = u"N";
             const Bytes data = {1, 2, 3};
+            Bytes dataRead = Compact(0x111, 22, 40), dataBoth = Compact(0x304, 14, 14);
+            dataRead[8] = 2;
+            dataRead[20] = 18;
+            dataBoth[8] = 4;
             const Bytes bases[] = {RegW(pf::kRegBinary, u"SOFTWARE\\Fuzz", &name, &data), RgQI(u"SOFTWARE\\Fuzz", name, 8),
-                                   Packet32(0x10C, 36), Compact(0x293, 10, 10)};
-            in = bases[rng() % 4];
+                                   Packet32(0x10C, 36), Compact(0x293, 10, 10), Packet32(0x222, 0x1000),
+                                   dataRead, dataBoth};
+            in = bases[rng() % 7];
             for (int flips = 1 + rng() % 3; flips > 0; --flips) in[rng() % in.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
         }
         if (i % 2) {
