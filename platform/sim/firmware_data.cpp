@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/little_endian.h"
 #include "platform/sim/code_page_1252.h"
 #include "platform/utf8.h"
 
@@ -202,13 +203,8 @@ public:
                 Problem(std::string(name) + "." + it.key(), "needs four argument bytes and four result bytes");
                 continue;
             }
-            (*out)[Word(key)] = Word(result);
+            (*out)[bytes::Load32(key.data())] = bytes::Load32(result.data());
         }
-    }
-
-    static std::uint32_t Word(const std::array<std::uint8_t, 4>& b) {
-        return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-               (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     }
 
     // Runs `read` on the object `name` of the section; refused: a problem.
