@@ -3,174 +3,55 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace quarro::platform::sim {
 
 namespace {
 
-std::uint32_t Load16(const std::vector<std::uint8_t>& p, std::size_t at) {
-    if (at + 2 > p.size()) return 0;
-    return static_cast<std::uint32_t>(p[at]) | (static_cast<std::uint32_t>(p[at + 1]) << 8);
-}
+using json_read::Member;
 
-std::uint32_t Load32(const std::vector<std::uint8_t>& p, std::size_t at) {
-    if (at + 4 > p.size()) return 0;
-    return static_cast<std::uint32_t>(p[at]) | (static_cast<std::uint32_t>(p[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(p[at + 2]) << 16) | (static_cast<std::uint32_t>(p[at + 3]) << 24);
-}
+bool JsonHex(const nlohmann::json& value, std::vector<std::uint8_t>* out) { return json_read::Hex(value, out); }
 
-void Store16(std::vector<std::uint8_t>& p, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 2 && at + i < p.size(); ++i) p[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+bool JsonNumber(const nlohmann::json& value, std::uint32_t* out) { return json_read::Number(value, 0xFFFFFFFF, out); }
 
-void Store32(std::vector<std::uint8_t>& p, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4 && at + i < p.size(); ++i) p[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// The 32-byte form: input and output 32, 0x90 at byte 8, (function << 16) | 0x90 at byte 16.
-constexpr std::size_t kForm32Size = 32;
-constexpr std::uint32_t kForm32Marker = 0x90;
-constexpr std::size_t kSlotArgument = 12;
-constexpr std::size_t kSlotResult = 20;
-
-enum class Form { Compact, Form32 };
-
-struct FunctionEntry {
-    std::uint16_t number;
-    Form form;
-    std::uint16_t minIn;   // compact form: shortest input accepted
-    std::uint16_t minOut;  // compact form: shortest output that holds the answer
-    FirmwareModel::Handler handler;
-};
-
-}  // namespace
-
-// Functions with their own logic. Add a function: one row here and its handler below.
-struct FirmwareHandlers {
-    // 0x10C: slot 12 (low byte) setting number -> slot 12 number of meaningful bits, slot 20 value.
-    static std::uint8_t Setting(FirmwareModel& fw, std::vector<std::uint8_t>& packet, std::size_t) {
-        const std::uint32_t number = Load32(packet, kSlotArgument) & 0xFF;
-        auto it = fw.settings_.find(number);
-        if (it == fw.settings_.end()) return kMiscStatusBadArgument;
-        Store32(packet, kSlotArgument, it->second.bits);
-        Store32(packet, kSlotResult, it->second.value);
-        return kMiscStatusDone;
+// One "functions" entry: {"match": {offset: hex}, "in": n, "status": s, "reply": {offset: hex}}.
+bool ReadFixedAnswer(const nlohmann::json& entry, FixedAnswer* answer) {
+    if (!entry.is_object()) return false;
+    std::uint32_t n = 0;
+    if (const nlohmann::json* in = Member(&entry, "in")) {
+        if (!JsonNumber(*in, &n) || n > 0xFFFF) return false;
+        answer->minIn = static_cast<std::uint16_t>(n);
     }
-
-    // 0x210: slot 12 controller address -> byte 20 the register's byte (unlisted registers read 0).
-    static std::uint8_t EcRead(FirmwareModel& fw, std::vector<std::uint8_t>& packet, std::size_t) {
-        const std::uint32_t address = Load32(packet, kSlotArgument);
-        if (address > 0xFF) return kMiscStatusBadArgument;
-        auto it = fw.ec_.find(address);
-        Store32(packet, kSlotResult, it == fw.ec_.end() ? 0u : it->second);
-        return kMiscStatusDone;
+    if (const nlohmann::json* status = Member(&entry, "status")) {
+        if (!JsonNumber(*status, &n) || n > 0xFF) return false;
+        answer->status = static_cast<std::uint8_t>(n);
     }
-
-    static const FunctionEntry* Find(std::uint16_t number);
-};
-
-namespace {
-
-const FunctionEntry kMiscFunctions[] = {
-    {0x10C, Form::Form32, 0, 0, &FirmwareHandlers::Setting},
-    {0x210, Form::Form32, 0, 0, &FirmwareHandlers::EcRead},
-};
-
-}  // namespace
-
-const FunctionEntry* FirmwareHandlers::Find(std::uint16_t number) {
-    for (const FunctionEntry& entry : kMiscFunctions) {
-        if (entry.number == number) return &entry;
-    }
-    return nullptr;
-}
-
-bool ParseNumber(const std::string& text, std::uint32_t* value) {
-    if (text.empty() || !value) return false;
-    std::uint64_t result = 0;
-    std::size_t i = 0;
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        i = 2;
-    }
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (base == 16 && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (base == 16 && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return false;
+    const std::pair<const char*, std::map<std::size_t, std::vector<std::uint8_t>>*> maps[] = {
+        {"match", &answer->match}, {"reply", &answer->bytes}};
+    for (const auto& m : maps) {
+        const nlohmann::json* object = Member(&entry, m.first);
+        if (!object) continue;
+        if (!object->is_object()) return false;
+        for (auto r = object->begin(); r != object->end(); ++r) {
+            std::uint32_t offset = 0;
+            std::vector<std::uint8_t> bytes;
+            // Byte 0 is the status: a reply never writes it, a match never looks at it.
+            if (!ParseNumber(r.key(), &offset) || offset < 1 || offset >= 0x10000 || !JsonHex(r.value(), &bytes)) {
+                return false;
+            }
+            (*m.second)[offset] = std::move(bytes);
         }
-        result = result * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
-        if (result > 0xFFFFFFFFull) return false;
     }
-    *value = static_cast<std::uint32_t>(result);
     return true;
 }
 
-bool ParseHex(const std::string& text, std::vector<std::uint8_t>* bytes) {
-    if (!bytes) return false;
-    std::vector<std::uint8_t> result;
-    int high = -1;
-    for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else if (c == ' ' || c == '-' || c == ':' || c == '\n' || c == '\t') {
-            if (high >= 0) return false;  // separators only between whole bytes
-            continue;
-        } else {
-            return false;
-        }
-        if (high < 0) {
-            high = digit;
-        } else {
-            result.push_back(static_cast<std::uint8_t>(high * 16 + digit));
-            high = -1;
-        }
+bool Matches(const FixedAnswer& answer, const std::uint8_t* request, std::size_t inSize) {
+    for (const auto& m : answer.match) {
+        if (m.first > inSize || inSize - m.first < m.second.size()) return false;
+        if (!std::equal(m.second.begin(), m.second.end(), request + m.first)) return false;
     }
-    if (high >= 0) return false;
-    *bytes = std::move(result);
     return true;
-}
-
-namespace {
-
-// A JSON number or number text ("0x1F", "31").
-bool JsonNumber(const nlohmann::json& value, std::uint32_t* out) {
-    if (value.is_number_unsigned()) {
-        const auto v = value.get<std::uint64_t>();
-        if (v > 0xFFFFFFFFull) return false;
-        *out = static_cast<std::uint32_t>(v);
-        return true;
-    }
-    if (value.is_number_integer()) {
-        const auto v = value.get<std::int64_t>();
-        if (v < 0 || v > 0xFFFFFFFFll) return false;
-        *out = static_cast<std::uint32_t>(v);
-        return true;
-    }
-    if (value.is_string()) return ParseNumber(value.get<std::string>(), out);
-    return false;
-}
-
-bool JsonHex(const nlohmann::json& value, std::vector<std::uint8_t>* out) {
-    return value.is_string() && ParseHex(value.get<std::string>(), out);
-}
-
-const nlohmann::json* Member(const nlohmann::json* object, const char* name) {
-    if (!object || !object->is_object()) return nullptr;
-    auto it = object->find(name);
-    if (it == object->end() || it->is_null()) return nullptr;
-    return &*it;
 }
 
 // Bounded copy of text into record[at, at + room), zero-filled.
@@ -188,67 +69,30 @@ FirmwareModel::FirmwareModel()
 FirmwareModel::FirmwareModel(const nlohmann::json* section) : FirmwareModel() {
     auto problem = [this](const std::string& text) { problems_.push_back(text); };
 
-    if (const nlohmann::json* settings = Member(section, "settings")) {
-        if (!settings->is_object()) problem("settings: not an object");
-        for (auto it = settings->begin(); settings->is_object() && it != settings->end(); ++it) {
-            std::uint32_t number = 0;
-            FirmwareSetting setting;
-            const nlohmann::json* bits = Member(&it.value(), "bits");
-            const nlohmann::json* value = Member(&it.value(), "value");
-            if (!ParseNumber(it.key(), &number) || !bits || !value || !JsonNumber(*bits, &setting.bits) ||
-                !JsonNumber(*value, &setting.value) || setting.bits > 32) {
-                problem("settings." + it.key() + ": needs a number key, \"bits\" (0-32) and \"value\"");
-                continue;
-            }
-            settings_[number] = setting;
-        }
-    }
-
-    if (const nlohmann::json* ec = Member(section, "ec")) {
-        if (!ec->is_object()) problem("ec: not an object");
-        for (auto it = ec->begin(); ec->is_object() && it != ec->end(); ++it) {
-            std::uint32_t address = 0, value = 0;
-            if (!ParseNumber(it.key(), &address) || address > 0xFF || !JsonNumber(it.value(), &value) || value > 0xFF) {
-                problem("ec." + it.key() + ": needs a register 0-255 and a byte value");
-                continue;
-            }
-            ec_[address] = static_cast<std::uint8_t>(value);
-        }
-    }
+    ReadFirmwareData(section, &data_, &problems_);
 
     if (const nlohmann::json* functions = Member(section, "functions")) {
         if (!functions->is_object()) problem("functions: not an object");
         for (auto it = functions->begin(); functions->is_object() && it != functions->end(); ++it) {
             std::uint32_t number = 0;
-            if (!ParseNumber(it.key(), &number) || number > 0xFFFF || !it.value().is_object()) {
-                problem("functions." + it.key() + ": needs a 16-bit function number and an object");
+            if (!ParseNumber(it.key(), &number) || number > 0xFFFF) {
+                problem("functions." + it.key() + ": needs a 16-bit function number");
                 continue;
             }
-            FixedAnswer answer;
-            bool ok = true;
-            std::uint32_t n = 0;
-            if (const nlohmann::json* in = Member(&it.value(), "in")) {
-                ok = JsonNumber(*in, &n) && n <= 0xFFFF;
-                answer.minIn = static_cast<std::uint16_t>(n);
-            }
-            if (const nlohmann::json* status = Member(&it.value(), "status")) {
-                ok = ok && JsonNumber(*status, &n) && n <= 0xFF;
-                answer.status = static_cast<std::uint8_t>(n);
-            }
-            if (const nlohmann::json* reply = Member(&it.value(), "reply")) {
-                for (auto r = reply->begin(); ok && reply->is_object() && r != reply->end(); ++r) {
-                    std::uint32_t offset = 0;
-                    std::vector<std::uint8_t> bytes;
-                    ok = ParseNumber(r.key(), &offset) && offset >= 1 && offset < 0x10000 && JsonHex(r.value(), &bytes);
-                    if (ok) answer.bytes[offset] = std::move(bytes);
+            // One entry or a list of them, tried in order.
+            const nlohmann::json list = it.value().is_array() ? it.value() : nlohmann::json::array({it.value()});
+            std::vector<FixedAnswer> answers;
+            for (const nlohmann::json& entry : list) {
+                FixedAnswer answer;
+                if (!ReadFixedAnswer(entry, &answer)) {
+                    problem("functions." + it.key() +
+                            ": \"match\" {offset: hex}, \"in\", \"status\" or \"reply\" {offset: hex} unusable");
+                    answers.clear();
+                    break;
                 }
-                ok = ok && reply->is_object();
+                answers.push_back(std::move(answer));
             }
-            if (!ok) {
-                problem("functions." + it.key() + ": \"in\", \"status\" or \"reply\" {offset: hex} unusable");
-                continue;
-            }
-            fixed_[static_cast<std::uint16_t>(number)] = std::move(answer);
+            if (!answers.empty()) fixed_[static_cast<std::uint16_t>(number)] = std::move(answers);
         }
     }
 
@@ -381,10 +225,9 @@ std::vector<std::uint8_t> FirmwareModel::Answer(const std::uint8_t* request, std
         reply[0] = kMiscStatusMalformed;
         return reply;
     }
-    const std::vector<std::uint8_t> header(request, request + kMiscPacketHeaderSize);
-    const auto number = static_cast<std::uint16_t>(Load16(header, 0));
-    const std::size_t inSize = Load16(header, 2);
-    const std::size_t outSize = Load16(header, 4);
+    const std::uint16_t number = bytes::Load16(request);
+    const std::size_t inSize = bytes::Load16(request + 2);
+    const std::size_t outSize = bytes::Load16(request + 4);
     std::vector<std::uint8_t> packet(outSize, 0);
     std::copy(request, request + std::min({size, inSize, outSize}), packet.begin());
     answered_.push_back(number);
@@ -402,37 +245,28 @@ std::vector<std::uint8_t> FirmwareModel::Answer(const std::uint8_t* request, std
     }
     auto small = tooSmall_.find(number);
     if (small != tooSmall_.end()) {
-        Store16(packet, 20, small->second);
+        const std::size_t at = NeededSizeOffset(number);
+        if (at + 2 <= packet.size()) bytes::Store16(&packet[at], small->second);
         tooSmall_.erase(small);
         return status(kMiscStatusTooSmall);
     }
 
     auto fixed = fixed_.find(number);
     if (fixed != fixed_.end()) {
-        const FixedAnswer& answer = fixed->second;
-        if (inSize < answer.minIn) return status(kMiscStatusMalformed);
-        for (const auto& bytes : answer.bytes) {
-            if (bytes.first + bytes.second.size() > outSize) return status(kMiscStatusTooSmall);
+        for (const FixedAnswer& answer : fixed->second) {
+            if (!Matches(answer, request, inSize)) continue;
+            if (inSize < answer.minIn) return status(kMiscStatusMalformed);
+            for (const auto& piece : answer.bytes) {
+                if (piece.first + piece.second.size() > outSize) return status(kMiscStatusTooSmall);
+            }
+            for (const auto& piece : answer.bytes) {
+                std::copy(piece.second.begin(), piece.second.end(),
+                          packet.begin() + static_cast<std::ptrdiff_t>(piece.first));
+            }
+            return status(answer.status);
         }
-        for (const auto& bytes : answer.bytes) {
-            std::copy(bytes.second.begin(), bytes.second.end(), packet.begin() + static_cast<std::ptrdiff_t>(bytes.first));
-        }
-        return status(answer.status);
     }
-
-    const FunctionEntry* entry = FirmwareHandlers::Find(number);
-    if (!entry) return status(kMiscStatusUnknownFunction);
-    if (entry->form == Form::Form32) {
-        const std::vector<std::uint8_t> in(request, request + inSize);
-        if (inSize != kForm32Size || outSize != kForm32Size || Load32(in, 8) != kForm32Marker ||
-            Load32(in, 16) != ((static_cast<std::uint32_t>(number) << 16) | kForm32Marker)) {
-            return status(kMiscStatusMalformed);
-        }
-    } else {
-        if (inSize < entry->minIn) return status(kMiscStatusMalformed);
-        if (outSize < entry->minOut) return status(kMiscStatusTooSmall);
-    }
-    return status(entry->handler(*this, packet, inSize));
+    return status(AnswerMiscFunction(data_, request, inSize, packet));
 }
 
 std::vector<std::uint8_t> FirmwareModel::BootPriorityReply() {

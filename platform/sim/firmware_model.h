@@ -1,16 +1,17 @@
-// The simulated notebook's firmware as the Mirelta Misc Driver reaches it: Misc function packets
-// answered by function number, the 128-byte model record, the boot-priority tables and the BIOS
-// extension tables, all taken from the "miscDriver" section of machine.json (machines/README.md).
+// The simulated notebook's firmware as the Mirelta Misc Driver reaches it: Misc function packets,
+// the 128-byte model record, the boot-priority tables and the BIOS extension tables, all taken
+// from the "miscDriver" section of machine.json (machines/README.md).
 //
 // A Misc packet: bytes 0-1 function number, 2-3 input length, 4-5 output length, parameters from
 // byte 6. The answer is the packet of output-length bytes with the status in byte 0. Statuses:
 //   0x00 done                     0x04 busy, try again          0x05 the data area is too small
 //   0x80 unknown function         0x81 malformed packet (lengths or 32-byte form markers)
-//   0x82 unknown argument (setting number, controller address)
+//   0x82 unknown argument (setting number, register, battery slot, sensor, device, ...)
 //
-// Functions are served from one table (kMiscFunctions in firmware_model.cpp): a function with its
-// own logic is one row naming its form, minimum lengths and handler. Functions whose answer is a
-// fixed set of bytes need no code at all: they are listed under "functions" in machine.json.
+// Every function is served from the function table (firmware_functions.h): its arguments are read
+// from their places in the request and answered from the snapshot's data (firmware_data.h).
+// Odd answers need no code: a snapshot's "functions" entry answers fixed bytes, optionally only
+// for requests whose bytes match, ahead of the table.
 #pragma once
 
 #include <cstddef>
@@ -21,32 +22,22 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/firmware_data.h"
+#include "platform/sim/firmware_functions.h"
+
 namespace quarro::platform::sim {
 
-inline constexpr std::uint8_t kMiscStatusDone = 0x00;
-inline constexpr std::uint8_t kMiscStatusBusy = 0x04;
-inline constexpr std::uint8_t kMiscStatusTooSmall = 0x05;
-inline constexpr std::uint8_t kMiscStatusUnknownFunction = 0x80;
-inline constexpr std::uint8_t kMiscStatusMalformed = 0x81;
-inline constexpr std::uint8_t kMiscStatusBadArgument = 0x82;
-
-inline constexpr std::size_t kMiscPacketHeaderSize = 6;
 inline constexpr std::size_t kModelRecordSize = 128;
 inline constexpr std::size_t kBootPriorityAreaSize = 65536;
 // Status word, the priority area, the device table area.
 inline constexpr std::size_t kBootPriorityReplySize = 4 + 2 * kBootPriorityAreaSize;
 
-// One setting of Misc function 0x10C: its number of meaningful bits and its raw value (the
-// firmware hands the value over as it stands; the caller masks it to the meaningful bits).
-struct FirmwareSetting {
-    std::uint32_t bits = 0;
-    std::uint32_t value = 0;
-};
-
-// An answer of fixed bytes: `status` (0 unless told) with `bytes` written at their offsets. A
-// packet whose input is shorter than `minIn`, or whose output cannot hold every byte, is answered
-// with status 0x81 or 0x05.
+// An answer of fixed bytes: `status` (0 unless told) with `bytes` written at their offsets, for
+// requests whose bytes equal `match` at its offsets (an empty `match` takes every request). A
+// matching packet whose input is shorter than `minIn`, or whose output cannot hold every byte, is
+// answered with status 0x81 or 0x05.
 struct FixedAnswer {
+    std::map<std::size_t, std::vector<std::uint8_t>> match;
     std::uint16_t minIn = kMiscPacketHeaderSize;
     std::uint8_t status = kMiscStatusDone;
     std::map<std::size_t, std::vector<std::uint8_t>> bytes;
@@ -77,15 +68,18 @@ public:
     // --- test controls -------------------------------------------------------------------------
     // The next `count` calls of `function` answer status 4 (busy).
     void InjectBusy(std::uint16_t function, int count);
-    // The next call of `function` answers status 5 with `neededSize` as a 16-bit value at byte 20
-    // (when the reply reaches that far).
+    // The next call of `function` answers status 5 with `neededSize` as a 16-bit value in the
+    // function's data-length field, byte 20 for functions without one (when the reply reaches).
     void InjectTooSmall(std::uint16_t function, std::uint16_t neededSize);
     // The next `count` boot-priority requests (get or set) answer status 4.
     void InjectBootPriorityBusy(int count) { bootPriorityBusy_ = count; }
 
-    std::map<std::uint32_t, FirmwareSetting>& Settings() { return settings_; }
-    std::map<std::uint32_t, std::uint8_t>& EcRegisters() { return ec_; }
-    std::map<std::uint16_t, FixedAnswer>& FixedAnswers() { return fixed_; }
+    // The snapshot's data behind the function table; tests may change it between requests.
+    FirmwareData& Data() { return data_; }
+    std::map<std::uint32_t, FirmwareSetting>& Settings() { return data_.settings; }
+    std::map<std::uint32_t, std::uint8_t>& EcRegisters() { return data_.ec; }
+    // Fixed answers by function, tried in order before the table.
+    std::map<std::uint16_t, std::vector<FixedAnswer>>& FixedAnswers() { return fixed_; }
     std::vector<std::uint8_t>& MutableModelRecord() { return modelRecord_; }
     std::map<std::uint16_t, std::vector<std::uint8_t>>& BiosExtensionTables() { return extensionTables_; }
     // The stored priority list (65536 bytes) and device table (65536 bytes).
@@ -96,16 +90,9 @@ public:
     // What the snapshot section held that could not be used.
     const std::vector<std::string>& Problems() const { return problems_; }
 
-    // The handler behind one function that has its own logic. It gets the reply (output-length
-    // bytes, pre-filled from the request) and the request's input length, and returns the status.
-    using Handler = std::uint8_t (*)(FirmwareModel& firmware, std::vector<std::uint8_t>& packet, std::size_t inSize);
-
 private:
-    friend struct FirmwareHandlers;
-
-    std::map<std::uint32_t, FirmwareSetting> settings_;
-    std::map<std::uint32_t, std::uint8_t> ec_;
-    std::map<std::uint16_t, FixedAnswer> fixed_;
+    FirmwareData data_;
+    std::map<std::uint16_t, std::vector<FixedAnswer>> fixed_;
     std::vector<std::uint8_t> modelRecord_;
     std::vector<std::uint8_t> bootPriority_;
     std::vector<std::uint8_t> bootTable_;
@@ -117,11 +104,5 @@ private:
     std::vector<std::uint16_t> answered_;
     std::vector<std::string> problems_;
 };
-
-// Helpers shared with the driver and the snapshot readers.
-// Parses "0x1F" (hexadecimal) or "31" (decimal); false for anything else.
-bool ParseNumber(const std::string& text, std::uint32_t* value);
-// Parses hexadecimal text ("0A 0b-0C" — blanks, '-' and ':' between bytes are ignored).
-bool ParseHex(const std::string& text, std::vector<std::uint8_t>* bytes);
 
 }  // namespace quarro::platform::sim

@@ -50,8 +50,14 @@ const char* kMachine = R"({
                      "bytes": { "80": "0100", "91": "03" } },
     "settings": { "36": { "bits": 2, "value": 1 }, "32": { "bits": 8, "value": "0xF20A" } },
     "ec": { "0xFF": "0x41", "250": 32 },
-    "functions": { "0x293": { "in": 10, "reply": { "8": "0500" } },
-                   "0x20F": { "in": 8, "reply": { "9": "0120054100" } } },
+    "batteries": { "0": { "healthSupport": 1 }, "1": { "healthSupport": 1 } },
+    "ecVersion": "0120054100",
+    "environmentControl": { "0": 3 },
+    "operatingTime": { "hours": 10 },
+    "deviceTable": { "2": [ { "state": 2, "names": [ { "tag": 1, "text": "Touch Pad" } ] } ] },
+    "memorySlots": [ { "flags": "0x40", "spd": "000102030405060708090A0B0C0D0E0F 101112131415161718191A1B1C1D1E1F" } ],
+    "dataBlocks": { "0x304": "0102" },
+    "functions": { "0x10F": { "match": { "8": "01" }, "reply": { "8": "07" } } },
     "bootPriority": { "priority": "00000100", "table": "0200 0000 0300 0000" },
     "biosExtensionTables": { "13": "0D0010534D502D373432304100000000" }
   }
@@ -598,34 +604,41 @@ TEST_F(SimDriver, RepliesThatDoNotFitReturnWhatFitsAndStillCount) {
     EXPECT_EQ(unknown.error, 87u);
 }
 
-TEST_F(SimDriver, FirmwareAnswersPacketsByFunction) {
+// What the firmware refuses, and how (the answers themselves are the wrapper table's).
+TEST_F(SimDriver, FirmwareJudgesPacketFormsLengthsAndArguments) {
     client_.Handshake();
     struct Case {
         const char* what;
         Bytes packet;
         std::uint8_t status;
-        std::size_t at;        // where to look in the reply
-        std::uint32_t value;   // 32-bit value expected there (when status is 0)
+        std::size_t at = 0;      // where to look in the reply
+        std::uint8_t value = 0;  // the byte expected there (when status is 0)
+    };
+    auto with = [](Bytes packet, std::size_t at, std::uint8_t value) {
+        packet[at] = value;
+        return packet;
     };
     Bytes badForm = Packet32(0x10C, 36);
     badForm[16] = 0x91;
     const std::vector<Case> cases = {
-        {"setting value", Packet32(0x10C, 32), 0, 20, 0xF20A},
-        {"setting bits", Packet32(0x10C, 32), 0, 12, 8},
         {"setting number from the low byte", Packet32(0x10C, 0x100 | 36), 0, 20, 1},
-        {"unknown setting", Packet32(0x10C, 99), 0x82, 0, 0},
-        {"EC register", Packet32(0x210, 0xFF), 0, 20, 0x41},
-        {"EC register in decimal", Packet32(0x210, 250), 0, 20, 32},
-        {"unlisted EC register", Packet32(0x210, 0x10), 0, 20, 0},
-        {"EC address out of range", Packet32(0x210, 0x100), 0x82, 0, 0},
-        {"32-byte form marker at 8", Packet32(0x10C, 36, 0x91), 0x81, 0, 0},
-        {"32-byte form word at 16", badForm, 0x81, 0, 0},
-        {"32-byte function in 10 bytes", Compact(0x10C, 10, 10), 0x81, 0, 0},
-        {"compact 16-bit", Compact(0x293, 10, 12), 0, 8, 0x0005},
-        {"compact bytes 9-13", Compact(0x20F, 8, 14), 0, 9, 0x41052001},
-        {"compact reply that does not fit", Compact(0x20F, 8, 8), 5, 0, 0},
-        {"compact input too short", Compact(0x293, 8, 10), 0x81, 0, 0},
-        {"unknown function", Compact(0x777, 8, 8), 0x80, 0, 0},
+        {"unlisted EC register reads 0", Packet32(0x210, 0x10), 0, 20, 0},
+        {"32-byte form marker at 8", Packet32(0x10C, 36, 0x91), 0x81},
+        {"32-byte form word at 16", badForm, 0x81},
+        {"32-byte function in 10 bytes", Compact(0x10C, 10, 10), 0x81},
+        {"compact input too short", Compact(0x293, 8, 10), 0x81},
+        {"compact input too long", Compact(0x293, 12, 12), 0x81},
+        {"compact output too short", Compact(0x20F, 8, 13), 5},
+        {"0x115 in neither form", Compact(0x115, 15, 16), 0x81},
+        {"0x110 asked to write", with(Compact(0x110, 18, 18), 8, 1), 0x82},
+        {"data-read room past the output", with(Compact(0x111, 22, 30), 20, 9), 0x81},
+        {"data-read header with data", Compact(0x111, 24, 24), 0x81},
+        {"data both ways, input not header + length", with(Compact(0x304, 12, 12), 8, 4), 0x81},
+        {"data both ways, output not the input", with(Compact(0x304, 12, 14), 8, 2), 0x81},
+        {"no data for the function", Compact(0x2A1, 8, 10), 0x80},
+        {"fixed answer for its argument", with(Compact(0x10F, 10, 10), 8, 1), 0, 8, 7},
+        {"table answer for another", Compact(0x10F, 10, 10), 0, 8, 3},
+        {"unknown function", Compact(0x777, 8, 8), 0x80},
     };
     for (const Case& c : cases) {
         Bytes reply;
@@ -636,7 +649,7 @@ TEST_F(SimDriver, FirmwareAnswersPacketsByFunction) {
         EXPECT_EQ(reply[0], c.status) << c.what;
         EXPECT_EQ(Get16(reply, 2), Get16(c.packet, 2)) << c.what;  // the header comes back
         if (c.status == 0) {
-            EXPECT_EQ(Get32(reply, c.at), c.value) << c.what;
+            EXPECT_EQ(reply[c.at], c.value) << c.what;
         }
     }
 }
@@ -899,9 +912,14 @@ TEST_F(SimDriver, ArbitraryRequestsNeverBreakTheDriver) {
             // A valid record or packet with a few bytes changed.
             const std::u16string name = u"N";
             const Bytes data = {1, 2, 3};
+            Bytes dataRead = Compact(0x111, 22, 40), dataBoth = Compact(0x304, 14, 14);
+            dataRead[8] = 2;
+            dataRead[20] = 18;
+            dataBoth[8] = 4;
             const Bytes bases[] = {RegW(pf::kRegBinary, u"SOFTWARE\\Fuzz", &name, &data), RgQI(u"SOFTWARE\\Fuzz", name, 8),
-                                   Packet32(0x10C, 36), Compact(0x293, 10, 10)};
-            in = bases[rng() % 4];
+                                   Packet32(0x10C, 36), Compact(0x293, 10, 10), Packet32(0x222, 0x1000),
+                                   dataRead, dataBoth};
+            in = bases[rng() % 7];
             for (int flips = 1 + rng() % 3; flips > 0; --flips) in[rng() % in.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
         }
         if (i % 2) {
