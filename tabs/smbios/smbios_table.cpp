@@ -72,8 +72,10 @@ bool SmbiosTables::ReadRawSmbiosTable(IRawSmbiosSource& source) {
     // A "Size" larger than the array would have the copy read past the array's end.
     const std::uint32_t length =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(record.size, record.data.size()));
-    if (length == 0) return false;
-    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[std::size_t{length} + kSpareBytes]());
+    // The block size must fit the address space (a 32-bit process).
+    const std::uint64_t blockSize = std::uint64_t{length} + kSpareBytes;
+    if (length == 0 || blockSize != static_cast<std::size_t>(blockSize)) return false;
+    std::unique_ptr<std::uint8_t[]> block(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(blockSize)]());
     if (!block) return false;
     std::memcpy(block.get(), record.data.data(), length);
     raw_ = std::move(block);
