@@ -167,6 +167,15 @@ std::string_view SmbiosTables::LookUpString(std::uint32_t structureOffset, std::
     }
 }
 
+void SmbiosTables::Release() {
+    offsets_.reset();
+    structureCount_ = 0;
+    raw_.reset();
+    length_ = 0;
+    items_.reset();
+    std::fill(std::begin(counters_), std::end(counters_), std::uint16_t{0});
+}
+
 std::uint32_t SmbiosTables::StructureOffset(std::uint16_t index) const {
     return offsets_ && index < structureCount_ ? offsets_[index] : 0;
 }

@@ -88,8 +88,9 @@ public:
     // The rows of instance `index` (0-based) of a group other than General; empty beyond.
     RowRange InstanceRange(SmbiosGroup group, std::uint32_t index) const;
 
-    // Sets the table length to 0 (nothing is shown but "Not Found").
-    void ForgetTable() { length_ = 0; }
+    // Frees the raw table, the offsets and the row block (the module's TermTabDLL); the next
+    // set-up reads the table again.
+    void Release();
 
     // Used by the decoders (smbios_fields.cpp).
     std::u16string Load(std::uint32_t id) const { return strings_(id); }

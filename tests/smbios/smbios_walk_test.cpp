@@ -185,6 +185,12 @@ TEST(SmbiosDecode, SetUpAgainReusesTheTableAndStartsClean) {
     EXPECT_EQ(source.reads, 1);
     EXPECT_EQ(tables.GroupCounter(SmbiosGroup::kProcessor), 1);
     EXPECT_EQ(tables.Items()->rowCount, 26u);
+    // After the module let go of its blocks, the next set-up reads the table again.
+    tables.Release();
+    EXPECT_TRUE(tables.Items() == nullptr && !tables.HasRawTable() && tables.TableLength() == 0);
+    ASSERT_TRUE(tables.AllocateItemTable());
+    ASSERT_TRUE(tables.SetUp(source));
+    EXPECT_EQ(source.reads, 2);
 
     // No table: nothing is read twice either, and the answer stays "Not Found".
     SmbiosTables none;
