@@ -62,11 +62,6 @@ namespace quarro::platform::sim {
 
 class MemoryRegistry : public IRegistry {
 public:
-    // Win32 error codes this registry gives beyond the shared ones.
-    static constexpr long kErrorBadPathname = 161;         // a relative path starting with '\'
-    static constexpr long kErrorNoAccess = 998;            // SetValue with null data and a size
-    static constexpr long kErrorNoSystemResources = 1450;  // too many open handles
-
     MemoryRegistry();
     ~MemoryRegistry() override;
     MemoryRegistry(const MemoryRegistry&) = delete;

@@ -5,8 +5,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "common/crypto/hmac_sha1.h"
-#include "common/crypto/sha1.h"
+#include "base/little_endian.h"
+#include "crypto/hmac_sha1.h"
+#include "crypto/sha1.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
 
@@ -15,10 +16,6 @@ namespace quarro::platform::sim {
 namespace {
 
 namespace cr = quarro::crypto;
-
-constexpr std::uint32_t kErrorInvalidFunction = 1;
-constexpr std::uint32_t kErrorNoAccess = 998;
-constexpr std::uint32_t kErrorNotSupportedCode = 50;
 
 constexpr std::size_t kBigNumBytes = cr::kBigNumWords * 4;  // 132
 constexpr std::size_t kClientNonceSize = 20;
@@ -29,18 +26,9 @@ constexpr std::size_t kRegWHeaderSize = 24;
 constexpr std::size_t kRgQIHeaderSize = 16;
 constexpr std::size_t kRgQOHeaderSize = 12;
 
-std::uint32_t Load32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint32_t Load16(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
-}
-
-void Store32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+using bytes::Load16;
+using bytes::Load32;
+using bytes::Store32;
 
 void WordsToBytes(const std::uint32_t* words, std::size_t count, std::uint8_t* bytes) {
     for (std::size_t i = 0; i < count; ++i) Store32(bytes + 4 * i, words[i]);
@@ -330,9 +318,9 @@ bool SimMiscDriver::Handshake(const std::uint8_t* in, std::uint32_t inSize, std:
     std::uint32_t error = 0;
     if (inSize == 0 && outSize == 0) {
         if (TakeFault(0, kIoctlHandshake, &error)) return fail(error);
-        return cipher_ ? true : fail(kErrorNotSupportedCode);
+        return cipher_ ? true : fail(kErrorNotSupported);
     }
-    if (!cipher_) return fail(kErrorNotSupportedCode);
+    if (!cipher_) return fail(kErrorNotSupported);
     if (inSize < 4) return fail(invalid);
     int phase = 0;
     std::uint32_t wantIn = 0, wantOut = 0;

@@ -42,9 +42,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/crypto/bignum.h"
-#include "common/crypto/blowfish.h"
-#include "common/crypto/preshared_key.h"
+#include "crypto/bignum.h"
+#include "crypto/blowfish.h"
+#include "crypto/preshared_key.h"
 #include "platform/sim/firmware_model.h"
 
 namespace quarro::platform::sim {

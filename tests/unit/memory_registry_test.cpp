@@ -16,8 +16,6 @@ constexpr std::uint32_t k64 = kKeyAllAccess | kKeyWow64_64Key;
 constexpr std::uint32_t kGenericRead = 0x80000000u;
 constexpr std::uint32_t kMaximumAllowed = 0x02000000u;
 constexpr std::uint32_t kDelete = 0x00010000u;
-constexpr long kErrorBadPathname = MemoryRegistry::kErrorBadPathname;
-constexpr long kErrorNoAccess = MemoryRegistry::kErrorNoAccess;
 
 class MemoryRegistryTest : public ::testing::Test {
 protected:
