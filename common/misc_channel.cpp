@@ -8,19 +8,13 @@
 #include <cstring>
 #include <new>
 
-#include "base/little_endian.h"
 #include "common/misc_common.h"
 #include "common/misc_private.h"
-#include "platform/last_error.h"
 #include "platform/platform.h"
 
 namespace MiscCommon {
 
-namespace pf = quarro::platform;
-namespace crypto = quarro::crypto;
 using namespace detail;
-using quarro::bytes::Load16;
-using quarro::bytes::Load32;
 
 // ======================================================================================
 // Capsules

@@ -1,16 +1,25 @@
 // Pieces the source files of CMiscCommon share and nothing else uses: the fixed texts of
-// LastErrorText and heap blocks that are wiped before they are freed (requests and replies may
-// carry key material or registry data).
+// LastErrorText, heap blocks that are wiped before they are freed (requests and replies may
+// carry key material or registry data), and the names every one of those files reads with.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <new>
 
+#include "base/little_endian.h"
 #include "crypto/blowfish.h"
 #include "crypto/sha1.h"
+#include "platform/last_error.h"
 
 namespace MiscCommon::detail {
+
+namespace pf = quarro::platform;
+namespace crypto = quarro::crypto;
+using quarro::bytes::Load16;
+using quarro::bytes::Load32;
+using quarro::bytes::Store16;
+using quarro::bytes::Store32;
 
 // Operation names of LastErrorText ("MiscCommon::CMiscCommon::<operation>: <message>").
 inline constexpr const char16_t* kOpOpenDriver = u"OpenDriver";

@@ -5,17 +5,13 @@
 // against what they carry and against the caller's room.
 #include <cstring>
 
-#include "base/little_endian.h"
 #include "common/misc_common.h"
 #include "common/misc_private.h"
 #include "common/text.h"
-#include "platform/last_error.h"
 
 namespace MiscCommon {
 
-namespace pf = quarro::platform;
 using namespace detail;
-using quarro::bytes::Load32;
 
 namespace {
 

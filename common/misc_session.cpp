@@ -11,7 +11,6 @@
 #include <new>
 #include <string>
 
-#include "base/little_endian.h"
 #include "common/misc_common.h"
 #include "common/misc_private.h"
 #include "common/text.h"
@@ -20,18 +19,11 @@
 #include "crypto/hmac_sha1.h"
 #include "crypto/preshared_key.h"
 #include "crypto/sha1.h"
-#include "platform/last_error.h"
 #include "platform/platform.h"
 
 namespace MiscCommon {
 
-namespace pf = quarro::platform;
-namespace crypto = quarro::crypto;
 using namespace detail;
-using quarro::bytes::Load16;
-using quarro::bytes::Load32;
-using quarro::bytes::Store16;
-using quarro::bytes::Store32;
 
 namespace {
 

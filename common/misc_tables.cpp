@@ -3,17 +3,13 @@
 // more than its caller's area and the protocol's 65536-byte limits allow.
 #include <cstring>
 
-#include "base/little_endian.h"
 #include "common/misc_common.h"
 #include "common/misc_private.h"
-#include "platform/last_error.h"
 #include "platform/platform.h"
 
 namespace MiscCommon {
 
-namespace pf = quarro::platform;
 using namespace detail;
-using quarro::bytes::Store16;
 
 int CMiscCommon::GetModelNumber(std::uint32_t type, void* buffer, std::uint32_t* size) {
     if (!IsOpen()) return kMiscNotInitialized;

@@ -9,6 +9,7 @@
 #include "crypto/hmac_sha1.h"
 #include "crypto/sha1.h"
 #include "platform/last_error.h"
+#include "platform/owner.h"
 #include "platform/platform.h"
 
 namespace quarro::platform::sim {
@@ -210,6 +211,12 @@ void SimMiscDriver::FailNextExchange(std::uint32_t code, std::uint32_t error) {
 void SimMiscDriver::FailNextPhase(int phase, std::uint32_t error) {
     faultPhase_ = phase;
     faultPhaseError_ = error;
+}
+
+void SimMiscDriver::ShortenNextReply(std::uint32_t innerCode, std::uint32_t payloadBytes) {
+    hasShortReply_ = true;
+    shortReplyCode_ = innerCode;
+    shortReplyBytes_ = payloadBytes;
 }
 
 // A pending fault for this phase (handshake: 0 probe, 1-3 phases) or this code; taken once.
@@ -541,6 +548,10 @@ bool SimMiscDriver::Capsule(const std::uint8_t* in, std::uint32_t inSize, std::u
         // Failures without an answer return nothing; the exchange does not count.
         return fail(reply.ok ? invalid : reply.error);
     }
+    if (hasShortReply_ && shortReplyCode_ == innerCode) {
+        hasShortReply_ = false;
+        if (reply.payload.size() > shortReplyBytes_) reply.payload.resize(shortReplyBytes_);
+    }
 
     // Reply capsule: the driver's header, the payload padded to whole blocks, 4 zero bytes.
     const auto replyPayload = static_cast<std::uint32_t>(reply.payload.size());
@@ -644,17 +655,16 @@ void SimMiscDriver::Registry(std::uint32_t innerCode, const std::uint8_t* input,
             return reply->Fail(invalid);
         }
         const std::uint32_t room = replyLength - 15;
-        RegKey key = 0;
-        op.result = registry.OpenKey(root, op.path.c_str(), kKeyQueryValue | view, &key);
+        OwnedRegKey key(registry);
+        op.result = OpenRegKey(key, root, op.path.c_str(), kKeyQueryValue | view);
         std::uint32_t type = 0, size = 0;
         if (op.result == kErrorSuccess) {
-            op.result = registry.QueryValue(key, op.name.c_str(), &type, nullptr, &size);
+            op.result = registry.QueryValue(key.Get(), op.name.c_str(), &type, nullptr, &size);
             if (op.result == kErrorSuccess && size <= room) {
                 op.data.assign(size, 0);
-                op.result = registry.QueryValue(key, op.name.c_str(), &type, op.data.data(), &size);
+                op.result = registry.QueryValue(key.Get(), op.name.c_str(), &type, op.data.data(), &size);
                 op.data.resize(std::min<std::size_t>(size, op.data.size()));
             }
-            registry.CloseKey(key);
         }
         op.type = type;
         if (op.result == kErrorSuccess && size > room) op.result = kErrorMoreData;
@@ -706,19 +716,17 @@ void SimMiscDriver::Registry(std::uint32_t innerCode, const std::uint8_t* input,
     }
     if (total != contents + 3) return reply->Fail(invalid);
 
-    RegKey key = 0;
+    OwnedRegKey key(registry);
     std::vector<std::uint8_t> answer;
     switch (innerCode) {
     case kInnerSetRegistry:
-        op.result = registry.CreateKey(root, op.path.c_str(), kKeySetValue | view, &key, nullptr);
+        op.result = CreateRegKey(key, root, op.path.c_str(), kKeySetValue | view);
         if (op.result == kErrorSuccess) {
-            op.result = registry.SetValue(key, op.name.c_str(), type, op.data.data(), dataSize);
-            registry.CloseKey(key);
+            op.result = registry.SetValue(key.Get(), op.name.c_str(), type, op.data.data(), dataSize);
         }
         break;
     case kInnerRegKeyExists: {
-        op.result = registry.OpenKey(root, op.path.c_str(), kKeyQueryValue | view, &key);
-        if (op.result == kErrorSuccess) registry.CloseKey(key);
+        op.result = OpenRegKey(key, root, op.path.c_str(), kKeyQueryValue | view);
         const bool exists = op.result == kErrorSuccess;
         if (op.result == kErrorFileNotFound) op.result = kErrorSuccess;
         answer.assign(4, 0);
@@ -726,18 +734,14 @@ void SimMiscDriver::Registry(std::uint32_t innerCode, const std::uint8_t* input,
         break;
     }
     case kInnerDelRegValue:
-        op.result = registry.OpenKey(root, op.path.c_str(), kKeySetValue | view, &key);
-        if (op.result == kErrorSuccess) {
-            op.result = registry.DeleteValue(key, op.name.c_str());
-            registry.CloseKey(key);
-        }
+        op.result = OpenRegKey(key, root, op.path.c_str(), kKeySetValue | view);
+        if (op.result == kErrorSuccess) op.result = registry.DeleteValue(key.Get(), op.name.c_str());
         break;
     case kInnerDelRegKey:
         op.result = registry.DeleteKey(root, op.path.c_str(), view);
         break;
     default:  // kInnerCreateRegKey
-        op.result = registry.CreateKey(root, op.path.c_str(), kKeyRead | view, &key, nullptr);
-        if (op.result == kErrorSuccess) registry.CloseKey(key);
+        op.result = CreateRegKey(key, root, op.path.c_str(), kKeyRead | view);
         break;
     }
     lastRegistryOp_ = op;
