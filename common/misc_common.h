@@ -71,7 +71,7 @@ public:
     bool IsDriverVersionAtLeast(int a, int b, int c, int d) const;
     const char16_t* GetLastErrorText() const { return LastErrorText; }
 
-    // ---- Transport ----
+    // ---- Request channel ----
 
     // One request through the enciphered channel. `input` is null exactly when `inputLength` is
     // 0, `output` exactly when `outputCapacity` is 0; `returned` is required. Answers 1/0 like
