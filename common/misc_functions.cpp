@@ -3,24 +3,17 @@
 #include <cstring>
 #include <new>
 
-#include "common/crypto/sha1.h"
+#include "base/little_endian.h"
+#include "crypto/sha1.h"
 
 namespace MiscCommon {
 
 namespace {
 
-void Put16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+using quarro::bytes::Load16;
+using quarro::bytes::Load32;
+using quarro::bytes::Store16;
+using quarro::bytes::Store32;
 
 constexpr std::uint32_t kLongForm = 32;
 constexpr std::uint32_t kLongFormMark = 0x90;
@@ -33,9 +26,9 @@ struct Packet {
     // Compact form: `in` bytes go out, `out` bytes may come back.
     Packet(std::uint16_t function, std::uint16_t in, std::uint16_t out) {
         size = in > out ? in : out;
-        Put16(bytes, function);
-        Put16(bytes + 2, in);
-        Put16(bytes + 4, out);
+        Store16(bytes, function);
+        Store16(bytes + 2, in);
+        Store16(bytes + 4, out);
     }
     // 32-byte form.
     Packet(std::uint16_t function, std::uint32_t argument) {
@@ -62,10 +55,10 @@ int Call(CMiscCommon& session, Packet& packet, std::uint8_t* status, bool* answe
 int BatteryWord(CMiscCommon& session, std::uint16_t function, std::uint16_t batterySlot, std::uint16_t* value,
                 std::uint8_t* status) {
     Packet p(function, 12, 12);
-    Put16(p.bytes + 8, batterySlot);
+    Store16(p.bytes + 8, batterySlot);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && value) *value = Get16(p.bytes + 8);
+    if (answered && value) *value = Load16(p.bytes + 8);
     return code;
 }
 
@@ -104,10 +97,10 @@ int DataCall(CMiscCommon& session, std::uint16_t function, std::uint32_t header,
     DataPacket packet(header, room);
     if (!packet.get()) return kMiscNoMemory;
     std::uint8_t* p = packet.get();
-    Put16(p, function);
-    Put16(p + 2, static_cast<std::uint16_t>(sendData ? packet.size() : header));
-    Put16(p + 4, static_cast<std::uint16_t>(packet.size()));
-    Put16(p + lengthOffset, static_cast<std::uint16_t>(room));
+    Store16(p, function);
+    Store16(p + 2, static_cast<std::uint16_t>(sendData ? packet.size() : header));
+    Store16(p + 4, static_cast<std::uint16_t>(packet.size()));
+    Store16(p + lengthOffset, static_cast<std::uint16_t>(room));
     prepare(p);
     if (sendData && room) std::memcpy(p + header, data, room);
 
@@ -116,9 +109,9 @@ int DataCall(CMiscCommon& session, std::uint16_t function, std::uint32_t header,
     const std::uint8_t result = p[0];
     if (status) *status = result;
     if (result == kStatusTooSmall) {
-        *dataSize = Get16(p + lengthOffset);
+        *dataSize = Load16(p + lengthOffset);
     } else if (result == kStatusDone) {
-        const std::uint32_t reported = Get16(p + lengthOffset);
+        const std::uint32_t reported = Load16(p + lengthOffset);
         const std::uint32_t copy = reported < room ? reported : room;
         if (copy) std::memcpy(data, p + header, copy);
         *dataSize = reported;
@@ -131,12 +124,12 @@ int DataCall(CMiscCommon& session, std::uint16_t function, std::uint32_t header,
 
 void BuildLongPacket(std::uint8_t packet[32], std::uint16_t function, std::uint32_t argument) {
     std::memset(packet, 0, kLongForm);
-    Put16(packet, function);
-    Put16(packet + 2, kLongForm);
-    Put16(packet + 4, kLongForm);
-    Put32(packet + 8, kLongFormMark);
-    Put32(packet + 12, argument);
-    Put32(packet + 16, static_cast<std::uint32_t>(function) << 16 | kLongFormMark);
+    Store16(packet, function);
+    Store16(packet + 2, kLongForm);
+    Store16(packet + 4, kLongForm);
+    Store32(packet + 8, kLongFormMark);
+    Store32(packet + 12, argument);
+    Store32(packet + 16, static_cast<std::uint32_t>(function) << 16 | kLongFormMark);
 }
 
 int GetSetupValue_10C(CMiscCommon& session, std::uint32_t setting, std::uint32_t* value, std::uint8_t* bits,
@@ -146,7 +139,7 @@ int GetSetupValue_10C(CMiscCommon& session, std::uint32_t setting, std::uint32_t
     const int code = Call(session, p, status, &answered);
     if (answered) {
         const std::uint8_t count = p.bytes[12];
-        std::uint32_t result = Get32(p.bytes + 20);
+        std::uint32_t result = Load32(p.bytes + 20);
         if (count < 32) result &= (static_cast<std::uint32_t>(1) << count) - 1;
         if (value) *value = result;
         if (bits) *bits = count;
@@ -172,8 +165,8 @@ int GetOperatingTime_110(CMiscCommon& session, std::uint8_t* flags, std::uint32_
     const int code = Call(session, p, status, &answered);
     if (answered) {
         if (flags) *flags = p.bytes[9];
-        if (hours) *hours = Get32(p.bytes + 10);
-        if (second) *second = Get32(p.bytes + 14);
+        if (hours) *hours = Load32(p.bytes + 10);
+        if (second) *second = Load32(p.bytes + 14);
     }
     return code;
 }
@@ -183,12 +176,12 @@ int GetDeviceEntry_111(CMiscCommon& session, std::uint16_t device, std::uint16_t
     return DataCall(
         session, 0x111, 22, 20, false, data, dataSize, status,
         [&](std::uint8_t* p) {
-            Put16(p + 8, device);
-            Put16(p + 10, instance);
+            Store16(p + 8, device);
+            Store16(p + 10, instance);
         },
         [&](const std::uint8_t* p) {
             if (values) {
-                for (int i = 0; i < 4; ++i) values[i] = Get16(p + 12 + 2 * i);
+                for (int i = 0; i < 4; ++i) values[i] = Load16(p + 12 + 2 * i);
             }
         });
 }
@@ -198,8 +191,8 @@ int ExchangeDeviceData_114(CMiscCommon& session, std::uint16_t item, std::uint16
     return DataCall(
         session, 0x114, 14, 12, true, data, dataSize, status,
         [&](std::uint8_t* p) {
-            Put16(p + 8, item);
-            Put16(p + 10, subItem);
+            Store16(p + 8, item);
+            Store16(p + 10, subItem);
         },
         [](const std::uint8_t*) {});
 }
@@ -207,13 +200,13 @@ int ExchangeDeviceData_114(CMiscCommon& session, std::uint16_t item, std::uint16
 int GetBiosConfiguration_115(CMiscCommon& session, bool extended, std::uint16_t values[3], std::uint8_t* status) {
     const std::uint16_t length = extended ? 16 : 14;
     Packet p(0x115, length, length);
-    Put16(p.bytes + 8, extended ? 1 : 0);
+    Store16(p.bytes + 8, extended ? 1 : 0);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
     if (answered && values) {
-        values[0] = Get16(p.bytes + 10);
-        values[1] = Get16(p.bytes + 12);
-        values[2] = extended ? Get16(p.bytes + 14) : 0;
+        values[0] = Load16(p.bytes + 10);
+        values[1] = Load16(p.bytes + 12);
+        values[2] = extended ? Load16(p.bytes + 14) : 0;
     }
     return code;
 }
@@ -237,7 +230,7 @@ int ReadEcRegister_210(CMiscCommon& session, std::uint32_t address, std::uint8_t
 int RunEcCommand_215(CMiscCommon& session, const std::uint8_t arguments[4], std::uint8_t results[4],
                      std::uint8_t* status) {
     if (!arguments) return kMiscInvalidArgument;
-    Packet p(0x215, Get32(arguments));
+    Packet p(0x215, Load32(arguments));
     bool answered = false;
     const int code = Call(session, p, status, &answered);
     if (answered && results) std::memcpy(results, p.bytes + 20, 4);
@@ -284,7 +277,7 @@ int GetMemorySlotInfo_221(CMiscCommon& session, std::uint32_t slot, std::uint32_
     Packet p(0x221, slot);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && info) *info = Get32(p.bytes + 12);
+    if (answered && info) *info = Load32(p.bytes + 12);
     return code;
 }
 
@@ -305,18 +298,18 @@ int GetBatteryReferenceDate_230(CMiscCommon& session, std::uint16_t argument, st
     Packet p(0x230, static_cast<std::uint32_t>(packedDate) << 16 | argument);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && resultDate) *resultDate = Get16(p.bytes + 30);
+    if (answered && resultDate) *resultDate = Load16(p.bytes + 30);
     return code;
 }
 
 int GetBatteryState_232(CMiscCommon& session, std::uint16_t first, std::uint16_t second, std::uint32_t* result,
                         std::uint8_t* status) {
     Packet p(0x232, 12, 12);
-    Put16(p.bytes + 8, first);
-    Put16(p.bytes + 10, second);
+    Store16(p.bytes + 8, first);
+    Store16(p.bytes + 10, second);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && result) *result = Get32(p.bytes + 8);
+    if (answered && result) *result = Load32(p.bytes + 8);
     return code;
 }
 
@@ -331,10 +324,10 @@ int GetEnvironmentStatus_240(CMiscCommon& session, std::uint8_t bytes[2], std::u
 int GetBatteryManufactureDate_242(CMiscCommon& session, std::uint16_t batterySlot, std::uint16_t* packedDate,
                                   std::uint8_t* status) {
     Packet p(0x242, 10, 12);
-    Put16(p.bytes + 8, batterySlot);
+    Store16(p.bytes + 8, batterySlot);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && packedDate) *packedDate = Get16(p.bytes + 10);
+    if (answered && packedDate) *packedDate = Load16(p.bytes + 10);
     return code;
 }
 
@@ -373,7 +366,7 @@ int GetPortReplicatorFirmware_261(CMiscCommon& session, std::uint8_t bytes[4], s
     const int code = Call(session, p, status, &answered);
     if (answered) {
         if (bytes) std::memcpy(bytes, p.bytes + 8, 4);
-        if (value) *value = Get16(p.bytes + 12);
+        if (value) *value = Load16(p.bytes + 12);
     }
     return code;
 }
@@ -381,12 +374,12 @@ int GetPortReplicatorFirmware_261(CMiscCommon& session, std::uint8_t bytes[4], s
 int GetThermalValue_270(CMiscCommon& session, std::uint16_t subFunction, std::uint16_t index,
                         std::uint16_t results[4], std::uint8_t* status) {
     Packet p(0x270, 20, 20);
-    Put16(p.bytes + 8, subFunction);
-    Put16(p.bytes + 10, index);
+    Store16(p.bytes + 8, subFunction);
+    Store16(p.bytes + 10, index);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
     if (answered && results) {
-        for (int i = 0; i < 4; ++i) results[i] = Get16(p.bytes + 12 + 2 * i);
+        for (int i = 0; i < 4; ++i) results[i] = Load16(p.bytes + 12 + 2 * i);
     }
     return code;
 }
@@ -395,7 +388,7 @@ int GetBatteryBayConfiguration_293(CMiscCommon& session, std::uint16_t* bits, st
     Packet p(0x293, 10, 10);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && bits) *bits = Get16(p.bytes + 8);
+    if (answered && bits) *bits = Load16(p.bytes + 8);
     return code;
 }
 
@@ -411,7 +404,7 @@ int GetFanControl_2A1(CMiscCommon& session, std::uint16_t* value, std::uint8_t* 
     Packet p(0x2A1, 8, 10);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && value) *value = Get16(p.bytes + 8);
+    if (answered && value) *value = Load16(p.bytes + 8);
     return code;
 }
 
@@ -420,14 +413,14 @@ int GetMeFirmwareVersion_2B0(CMiscCommon& session, std::uint16_t version[4], std
     bool answered = false;
     const int code = Call(session, p, status, &answered);
     if (answered && version) {
-        for (int i = 0; i < 4; ++i) version[i] = Get16(p.bytes + 8 + 2 * i);
+        for (int i = 0; i < 4; ++i) version[i] = Load16(p.bytes + 8 + 2 * i);
     }
     return code;
 }
 
 int GetHoldButton_2E0(CMiscCommon& session, std::uint32_t argument, std::uint8_t bytes[3], std::uint8_t* status) {
     Packet p(0x2E0, 12, 12);
-    Put32(p.bytes + 8, argument);
+    Store32(p.bytes + 8, argument);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
     if (answered && bytes) std::memcpy(bytes, p.bytes + 9, 3);
@@ -446,7 +439,7 @@ int GetBootOrderKind_1060(CMiscCommon& session, std::uint16_t* value, std::uint8
     Packet p(0x1060, 8, 10);
     bool answered = false;
     const int code = Call(session, p, status, &answered);
-    if (answered && value) *value = Get16(p.bytes + 8);
+    if (answered && value) *value = Load16(p.bytes + 8);
     return code;
 }
 
@@ -455,7 +448,7 @@ int GetBootTableLayout_1061(CMiscCommon& session, std::uint16_t layout[4], std::
     bool answered = false;
     const int code = Call(session, p, status, &answered);
     if (answered && layout) {
-        for (int i = 0; i < 4; ++i) layout[i] = Get16(p.bytes + 10 + 2 * i);
+        for (int i = 0; i < 4; ++i) layout[i] = Load16(p.bytes + 10 + 2 * i);
     }
     return code;
 }

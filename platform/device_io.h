@@ -49,8 +49,6 @@ inline constexpr std::uint32_t kGenericRead = 0x80000000u;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
 inline constexpr std::uint32_t kOpenExisting = 3;
 
-inline constexpr long kErrorNoMoreItemsDevice = 259;
-
 class IDeviceInterfaces {
 public:
     virtual ~IDeviceInterfaces() = default;

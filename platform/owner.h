@@ -156,4 +156,25 @@ using OwnedDeviceInfoSet = SeamOwner<DeviceInfoSetTraits>;
 using OwnedDevice = SeamOwner<DeviceHandleTraits>;
 using OwnedInventorySet = SeamOwner<InventorySetTraits>;
 
+// A registry key opened or created into its owner, which holds it only when the call succeeded
+// (any key it held before is closed first). The registry's result is returned.
+inline long OpenRegKey(OwnedRegKey& key, RegKey parent, const char16_t* subkey, std::uint32_t access) {
+    RegKey opened = 0;
+    const long result = key.Api().OpenKey(parent, subkey, access, &opened);
+    key.Reset(result == kErrorSuccess ? opened : RegKeyTraits::None());
+    return result;
+}
+inline long CreateRegKey(OwnedRegKey& key, RegKey parent, const char16_t* subkey, std::uint32_t access,
+                         bool* created = nullptr) {
+    RegKey opened = 0;
+    const long result = key.Api().CreateKey(parent, subkey, access, &opened, created);
+    key.Reset(result == kErrorSuccess ? opened : RegKeyTraits::None());
+    return result;
+}
+// Closes the key now and gives the registry's answer, for callers that report a failed close.
+inline long CloseRegKey(OwnedRegKey& key) {
+    const RegKey held = key.Release();
+    return held == RegKeyTraits::None() ? kErrorSuccess : key.Api().CloseKey(held);
+}
+
 }  // namespace quarro::platform

@@ -15,7 +15,7 @@ clang++ "${flags[@]}" tests/fuzz/reg_file_fuzz.cpp platform/sim/reg_file.cpp pla
 
 # The channel target needs the platform glue, the simulated driver, the crypto and the client.
 clang++ "${flags[@]}" -DQUARRO_DEFAULT_MACHINE='""' tests/fuzz/capsule_fuzz.cpp \
-    common/misc_common.cpp common/text.cpp common/ansi.cpp common/format.cpp common/crypto/*.cpp \
+    common/misc_*.cpp common/text.cpp common/ansi.cpp common/format.cpp crypto/*.cpp \
     platform/*.cpp platform/sim/*.cpp -ldl -o "$out/capsule_fuzz"
 
 for target in reg_file_fuzz capsule_fuzz; do

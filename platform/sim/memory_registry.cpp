@@ -25,6 +25,10 @@ constexpr std::uint32_t kGenericAll = 0x10000000u;
 constexpr std::uint32_t kMaximumAllowed = 0x02000000u;
 constexpr std::uint32_t kAllRights = kKeyQueryValue | kKeySetValue | kKeyCreateSubKey | kKeyEnumerateSubKeys |
                                      kKeyNotify | kKeyCreateLink | kDelete;
+constexpr std::uint32_t kReadControl = 0x00020000;
+constexpr std::uint32_t kWriteDac = 0x00040000;
+constexpr std::uint32_t kWriteOwner = 0x00080000;
+constexpr std::uint32_t kStandardRights = kDelete | kReadControl | kWriteDac | kWriteOwner;
 
 constexpr std::u16string_view kWow6432Node = u"Wow6432Node";
 
@@ -34,6 +38,15 @@ std::uint32_t RightsOf(std::uint32_t access) {
     if ((access & (kGenericRead | kGenericExecute)) != 0) rights |= kKeyQueryValue | kKeyEnumerateSubKeys | kKeyNotify;
     if ((access & kGenericWrite) != 0) rights |= kKeySetValue | kKeyCreateSubKey;
     if ((access & (kGenericAll | kMaximumAllowed)) != 0) rights |= kAllRights;
+    return rights;
+}
+
+// Everything `access` asks of a key's security, standard rights included (generic rights mapped
+// as for registry keys): what a grant must cover for the key to open.
+std::uint32_t RequestedRights(std::uint32_t access) {
+    std::uint32_t rights = RightsOf(access) | (access & kStandardRights);
+    if ((access & (kGenericRead | kGenericWrite | kGenericExecute)) != 0) rights |= kReadControl;
+    if ((access & kGenericAll) != 0) rights |= kStandardRights;
     return rights;
 }
 
@@ -119,6 +132,8 @@ struct MemoryRegistry::Node {
     bool deleted = false;
     bool pinned = false;      // a root or a key the system keeps; never deleted
     bool redirected = false;  // walks in the 32-bit view continue in its Wow6432Node subkey
+    bool granted = false;     // its security grants the user `grant` only (else: inherited)
+    std::uint32_t grant = 0;  // RequestedRights form
     std::vector<std::shared_ptr<Node>> children;  // sorted by `folded`
     std::vector<Value> values;                    // sorted by `folded`
 
@@ -148,6 +163,19 @@ struct MemoryRegistry::Node {
     std::vector<Value>::iterator LowerValue(const std::u16string& key) {
         return std::lower_bound(values.begin(), values.end(), key,
                                 [](const Value& v, const std::u16string& k) { return v.folded < k; });
+    }
+    // The rights this key's security grants: its own grant or the nearest ancestor's, as
+    // inheritable entries pass down; everything when none is set.
+    std::uint32_t EffectiveGrant() const {
+        for (const Node* n = this; n != nullptr; n = n->parent) {
+            if (n->granted) return n->grant;
+        }
+        return ~std::uint32_t{0};
+    }
+    // Whether opening or creating this key with `access` passes the access check. MAXIMUM_ALLOWED
+    // takes whatever is granted.
+    bool Admits(std::uint32_t access) const {
+        return (access & kMaximumAllowed) != 0 || (RequestedRights(access) & ~EffectiveGrant()) == 0;
     }
     Value* FindValue(std::u16string_view valueName) {
         const std::u16string key = Fold(valueName);
@@ -256,11 +284,11 @@ long MemoryRegistry::UsableNode(RegKey key, std::uint32_t right, std::shared_ptr
     return kErrorSuccess;
 }
 
-long MemoryRegistry::NewHandle(const std::shared_ptr<Node>& node, std::uint32_t access, RegKey* out) {
+long MemoryRegistry::NewHandle(const std::shared_ptr<Node>& node, std::uint32_t access, bool created, RegKey* out) {
     if (handles_.size() >= kMaxOpenHandles || nextHandle_ >= kLastHandle) return kErrorNoSystemResources;
     auto handle = std::make_unique<Handle>();
     handle->node = node;
-    handle->rights = RightsOf(access);
+    handle->rights = created ? RightsOf(access) : RightsOf(access) & node->EffectiveGrant();
     const RegKey key = nextHandle_;
     nextHandle_ += 4;
     handles_.emplace(key, std::move(handle));
@@ -317,6 +345,7 @@ long MemoryRegistry::Resolve(RegKey parent, const char16_t* subkey, std::uint32_
             if (token.size() > kMaxRegKeyNameChars) return kErrorInvalidParameter;
         }
         if (checkCreateRight && (rights & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
+        if ((node->EffectiveGrant() & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
         if (node->depth + static_cast<int>(missing.size()) > kMaxDepth) return kErrorInvalidParameter;
         for (std::u16string_view token : missing) node = node->AddChild(token);
         if (created != nullptr) *created = true;
@@ -338,7 +367,8 @@ long MemoryRegistry::OpenKey(RegKey parent, const char16_t* subkey, std::uint32_
     std::shared_ptr<Node> node;
     const long rc = Resolve(parent, subkey, access, false, false, &node, nullptr);
     if (rc != kErrorSuccess) return rc;
-    return NewHandle(node, access, out);
+    if (!node->Admits(access)) return kErrorAccessDenied;
+    return NewHandle(node, access, false, out);
 }
 
 long MemoryRegistry::CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access, RegKey* out,
@@ -350,7 +380,9 @@ long MemoryRegistry::CreateKey(RegKey parent, const char16_t* subkey, std::uint3
     bool isNew = false;
     const long rc = Resolve(parent, subkey, access, true, true, &node, &isNew);
     if (rc != kErrorSuccess) return rc;
-    const long handleRc = NewHandle(node, access, out);
+    // The creator of a key gets what it asked for; an existing key is checked like an open.
+    if (!isNew && !node->Admits(access)) return kErrorAccessDenied;
+    const long handleRc = NewHandle(node, access, isNew, out);
     if (handleRc != kErrorSuccess) return handleRc;
     if (created != nullptr) *created = isNew;
     return kErrorSuccess;
@@ -436,7 +468,9 @@ long MemoryRegistry::DeleteKey(RegKey parent, const char16_t* subkey, std::uint3
     std::shared_ptr<Node> node;
     const long rc = Resolve(parent, subkey, access, false, false, &node, nullptr);
     if (rc != kErrorSuccess) return rc;
-    if (node->pinned || !node->children.empty() || node->parent == nullptr) return kErrorAccessDenied;
+    if (node->pinned || !node->children.empty() || node->parent == nullptr || !node->Admits(kDelete)) {
+        return kErrorAccessDenied;
+    }
     node->parent->RemoveChild(node.get());
     node->parent = nullptr;
     node->deleted = true;
@@ -460,6 +494,16 @@ long MemoryRegistry::DeleteTree(RegKey parent, const char16_t* subkey, std::uint
         node->parent = nullptr;
         node->deleted = true;
     }
+    return kErrorSuccess;
+}
+
+long MemoryRegistry::RestrictKey(RegKey parent, const char16_t* subkey, std::uint32_t access, std::uint32_t granted) {
+    Lock lock(busy_);
+    std::shared_ptr<Node> node;
+    const long rc = Resolve(parent, subkey, access, false, false, &node, nullptr);
+    if (rc != kErrorSuccess) return rc;
+    node->granted = true;
+    node->grant = RequestedRights(granted);
     return kErrorSuccess;
 }
 

@@ -28,6 +28,17 @@
 //   need no right on the parent handle.
 // - A deleted key stays alive for the handles open to it: every call through them then gives
 //   kErrorKeyDeleted (after the access check, as in Wine).
+// - A key's security can grant the user less than everything (RestrictKey): then opening it, or
+//   creating it when it exists, asking for any right beyond the grant gives kErrorAccessDenied,
+//   as the access check of RegOpenKeyEx/RegCreateKeyEx does; MAXIMUM_ALLOWED opens with the
+//   granted rights. Creating a subkey needs KEY_CREATE_SUB_KEY in the grant, deleting the key
+//   DELETE. Keys below it inherit the grant, as inheritable entries pass down, but the creator
+//   of a new key gets the access it asked for. Without a grant everything is allowed: what an
+//   administrator sees. The case this stands for is a key an installer opened to standard users
+//   with read and write but not full control: KEY_ALL_ACCESS also asks for DELETE, WRITE_DAC,
+//   WRITE_OWNER and KEY_CREATE_LINK, so it is refused there while KEY_WRITE opens. (64-bit Wine
+//   checks a key's own entries the same way, but lets its administrator user take DELETE,
+//   WRITE_DAC and WRITE_OWNER, passes nothing down to new subkeys and does not check creation.)
 //
 // Where 64-bit Wine answers otherwise (on purpose here; keep these out of cross-checks):
 // - SetValue stores exactly `size` bytes. For string types whose count leaves out the terminator,
@@ -62,11 +73,6 @@ namespace quarro::platform::sim {
 
 class MemoryRegistry : public IRegistry {
 public:
-    // Win32 error codes this registry gives beyond the shared ones.
-    static constexpr long kErrorBadPathname = 161;         // a relative path starting with '\'
-    static constexpr long kErrorNoAccess = 998;            // SetValue with null data and a size
-    static constexpr long kErrorNoSystemResources = 1450;  // too many open handles
-
     MemoryRegistry();
     ~MemoryRegistry() override;
     MemoryRegistry(const MemoryRegistry&) = delete;
@@ -90,6 +96,10 @@ public:
     // view `access` names. Keys that cannot be deleted (see above) are emptied instead.
     long DeleteTree(RegKey parent, const char16_t* subkey, std::uint32_t access);
 
+    // Lets the security of the existing key `subkey` (in the view `access` names) grant the user
+    // only the rights of `granted` (an access mask such as KEY_READ | KEY_WRITE).
+    long RestrictKey(RegKey parent, const char16_t* subkey, std::uint32_t access, std::uint32_t granted);
+
     // Handles open now, predefined roots not counted: lets tests find handles a program leaks.
     std::size_t OpenHandleCount() const;
 
@@ -102,7 +112,7 @@ private:
     long UsableNode(RegKey key, std::uint32_t right, std::shared_ptr<Node>* out) const;
     long Resolve(RegKey parent, const char16_t* subkey, std::uint32_t access, bool create, bool checkCreateRight,
                  std::shared_ptr<Node>* out, bool* created);
-    long NewHandle(const std::shared_ptr<Node>& node, std::uint32_t access, RegKey* out);
+    long NewHandle(const std::shared_ptr<Node>& node, std::uint32_t access, bool created, RegKey* out);
 
     class Lock;
     mutable std::atomic_flag busy_ = ATOMIC_FLAG_INIT;

@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstring>
 
-#include "common/crypto/hmac_sha1.h"
-#include "common/crypto/sha1.h"
+#include "base/little_endian.h"
+#include "crypto/hmac_sha1.h"
+#include "crypto/sha1.h"
 #include "platform/last_error.h"
+#include "platform/owner.h"
 #include "platform/platform.h"
 
 namespace quarro::platform::sim {
@@ -15,10 +17,6 @@ namespace quarro::platform::sim {
 namespace {
 
 namespace cr = quarro::crypto;
-
-constexpr std::uint32_t kErrorInvalidFunction = 1;
-constexpr std::uint32_t kErrorNoAccess = 998;
-constexpr std::uint32_t kErrorNotSupportedCode = 50;
 
 constexpr std::size_t kBigNumBytes = cr::kBigNumWords * 4;  // 132
 constexpr std::size_t kClientNonceSize = 20;
@@ -29,18 +27,9 @@ constexpr std::size_t kRegWHeaderSize = 24;
 constexpr std::size_t kRgQIHeaderSize = 16;
 constexpr std::size_t kRgQOHeaderSize = 12;
 
-std::uint32_t Load32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint32_t Load16(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
-}
-
-void Store32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+using bytes::Load16;
+using bytes::Load32;
+using bytes::Store32;
 
 void WordsToBytes(const std::uint32_t* words, std::size_t count, std::uint8_t* bytes) {
     for (std::size_t i = 0; i < count; ++i) Store32(bytes + 4 * i, words[i]);
@@ -224,6 +213,12 @@ void SimMiscDriver::FailNextPhase(int phase, std::uint32_t error) {
     faultPhaseError_ = error;
 }
 
+void SimMiscDriver::ShortenNextReply(std::uint32_t innerCode, std::uint32_t payloadBytes) {
+    hasShortReply_ = true;
+    shortReplyCode_ = innerCode;
+    shortReplyBytes_ = payloadBytes;
+}
+
 // A pending fault for this phase (handshake: 0 probe, 1-3 phases) or this code; taken once.
 bool SimMiscDriver::TakeFault(int phase, std::uint32_t code, std::uint32_t* error) {
     if (phase >= 0 && faultPhase_ == phase && faultPhaseError_ != 0) {
@@ -330,9 +325,9 @@ bool SimMiscDriver::Handshake(const std::uint8_t* in, std::uint32_t inSize, std:
     std::uint32_t error = 0;
     if (inSize == 0 && outSize == 0) {
         if (TakeFault(0, kIoctlHandshake, &error)) return fail(error);
-        return cipher_ ? true : fail(kErrorNotSupportedCode);
+        return cipher_ ? true : fail(kErrorNotSupported);
     }
-    if (!cipher_) return fail(kErrorNotSupportedCode);
+    if (!cipher_) return fail(kErrorNotSupported);
     if (inSize < 4) return fail(invalid);
     int phase = 0;
     std::uint32_t wantIn = 0, wantOut = 0;
@@ -553,6 +548,10 @@ bool SimMiscDriver::Capsule(const std::uint8_t* in, std::uint32_t inSize, std::u
         // Failures without an answer return nothing; the exchange does not count.
         return fail(reply.ok ? invalid : reply.error);
     }
+    if (hasShortReply_ && shortReplyCode_ == innerCode) {
+        hasShortReply_ = false;
+        if (reply.payload.size() > shortReplyBytes_) reply.payload.resize(shortReplyBytes_);
+    }
 
     // Reply capsule: the driver's header, the payload padded to whole blocks, 4 zero bytes.
     const auto replyPayload = static_cast<std::uint32_t>(reply.payload.size());
@@ -656,17 +655,16 @@ void SimMiscDriver::Registry(std::uint32_t innerCode, const std::uint8_t* input,
             return reply->Fail(invalid);
         }
         const std::uint32_t room = replyLength - 15;
-        RegKey key = 0;
-        op.result = registry.OpenKey(root, op.path.c_str(), kKeyQueryValue | view, &key);
+        OwnedRegKey key(registry);
+        op.result = OpenRegKey(key, root, op.path.c_str(), kKeyQueryValue | view);
         std::uint32_t type = 0, size = 0;
         if (op.result == kErrorSuccess) {
-            op.result = registry.QueryValue(key, op.name.c_str(), &type, nullptr, &size);
+            op.result = registry.QueryValue(key.Get(), op.name.c_str(), &type, nullptr, &size);
             if (op.result == kErrorSuccess && size <= room) {
                 op.data.assign(size, 0);
-                op.result = registry.QueryValue(key, op.name.c_str(), &type, op.data.data(), &size);
+                op.result = registry.QueryValue(key.Get(), op.name.c_str(), &type, op.data.data(), &size);
                 op.data.resize(std::min<std::size_t>(size, op.data.size()));
             }
-            registry.CloseKey(key);
         }
         op.type = type;
         if (op.result == kErrorSuccess && size > room) op.result = kErrorMoreData;
@@ -718,19 +716,17 @@ void SimMiscDriver::Registry(std::uint32_t innerCode, const std::uint8_t* input,
     }
     if (total != contents + 3) return reply->Fail(invalid);
 
-    RegKey key = 0;
+    OwnedRegKey key(registry);
     std::vector<std::uint8_t> answer;
     switch (innerCode) {
     case kInnerSetRegistry:
-        op.result = registry.CreateKey(root, op.path.c_str(), kKeySetValue | view, &key, nullptr);
+        op.result = CreateRegKey(key, root, op.path.c_str(), kKeySetValue | view);
         if (op.result == kErrorSuccess) {
-            op.result = registry.SetValue(key, op.name.c_str(), type, op.data.data(), dataSize);
-            registry.CloseKey(key);
+            op.result = registry.SetValue(key.Get(), op.name.c_str(), type, op.data.data(), dataSize);
         }
         break;
     case kInnerRegKeyExists: {
-        op.result = registry.OpenKey(root, op.path.c_str(), kKeyQueryValue | view, &key);
-        if (op.result == kErrorSuccess) registry.CloseKey(key);
+        op.result = OpenRegKey(key, root, op.path.c_str(), kKeyQueryValue | view);
         const bool exists = op.result == kErrorSuccess;
         if (op.result == kErrorFileNotFound) op.result = kErrorSuccess;
         answer.assign(4, 0);
@@ -738,18 +734,14 @@ void SimMiscDriver::Registry(std::uint32_t innerCode, const std::uint8_t* input,
         break;
     }
     case kInnerDelRegValue:
-        op.result = registry.OpenKey(root, op.path.c_str(), kKeySetValue | view, &key);
-        if (op.result == kErrorSuccess) {
-            op.result = registry.DeleteValue(key, op.name.c_str());
-            registry.CloseKey(key);
-        }
+        op.result = OpenRegKey(key, root, op.path.c_str(), kKeySetValue | view);
+        if (op.result == kErrorSuccess) op.result = registry.DeleteValue(key.Get(), op.name.c_str());
         break;
     case kInnerDelRegKey:
         op.result = registry.DeleteKey(root, op.path.c_str(), view);
         break;
     default:  // kInnerCreateRegKey
-        op.result = registry.CreateKey(root, op.path.c_str(), kKeyRead | view, &key, nullptr);
-        if (op.result == kErrorSuccess) registry.CloseKey(key);
+        op.result = CreateRegKey(key, root, op.path.c_str(), kKeyRead | view);
         break;
     }
     lastRegistryOp_ = op;

@@ -42,9 +42,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/crypto/bignum.h"
-#include "common/crypto/blowfish.h"
-#include "common/crypto/preshared_key.h"
+#include "crypto/bignum.h"
+#include "crypto/blowfish.h"
+#include "crypto/preshared_key.h"
 #include "platform/sim/firmware_model.h"
 
 namespace quarro::platform::sim {
@@ -154,6 +154,10 @@ public:
     // The next handshake request of phase `phase` (0 the probe, 1 to 3 the phases) fails with
     // `error`; the session state stays as if the request had not arrived.
     void FailNextPhase(int phase, std::uint32_t error);
+    // The next capsule whose inner message carries request code `innerCode` is answered, and
+    // succeeds, with only the first `payloadBytes` bytes of its reply payload: a driver that
+    // answers short.
+    void ShortenNextReply(std::uint32_t innerCode, std::uint32_t payloadBytes);
     FirmwareModel& Firmware() { return *firmware_; }
 
     // --- observation ---------------------------------------------------------------------------
@@ -226,6 +230,9 @@ private:
     std::uint32_t faultError_ = 0;
     int faultPhase_ = 0;
     std::uint32_t faultPhaseError_ = 0;
+    bool hasShortReply_ = false;
+    std::uint32_t shortReplyCode_ = 0;
+    std::uint32_t shortReplyBytes_ = 0;
 
     // Observation.
     std::vector<DriverCall> calls_;

@@ -94,7 +94,7 @@ bool SimDeviceInterfaces::EnumDeviceInterfaces(DeviceInfoSet set, const Guid& in
     Unlock();
     if (!known) return Fail(kErrorInvalidHandle);
     if (!out) return Fail(kErrorInvalidParameter);
-    if (!lists || index != 0) return Fail(kErrorNoMoreItemsDevice);
+    if (!lists || index != 0) return Fail(kErrorNoMoreItems);
     out->interfaceClass = kMiscDriverInterfaceClass;
     out->index = 0;
     out->reserved = kInterfaceToken;

@@ -18,6 +18,17 @@
 
 namespace pf = quarro::platform;
 
+// Lets the security of an existing key grant everyone exactly the rights of `granted`. On Windows
+// a protected DACL (tests/win/registry_security_win32.cpp); natively the in-memory registry's own
+// model of the same check.
+bool RestrictKeyForTest(pf::RegKey root, const char16_t* path, std::uint32_t view, std::uint32_t granted);
+#ifndef _WIN32
+bool RestrictKeyForTest(pf::RegKey root, const char16_t* path, std::uint32_t view, std::uint32_t granted) {
+    auto* memory = dynamic_cast<quarro::platform::sim::MemoryRegistry*>(&pf::Registry());
+    return memory && memory->RestrictKey(root, path, view, granted) == pf::kErrorSuccess;
+}
+#endif
+
 namespace {
 
 constexpr pf::RegKey HKCU = pf::kHkeyCurrentUser;
@@ -27,6 +38,7 @@ constexpr std::uint32_t kSentinel = 0xDEADBEEF;
 
 const char16_t* const kUserKey = u"Software\\QuarroDiff";
 const char16_t* const kUserA = u"Software\\QuarroDiff\\A";
+const char16_t* const kUserLocked = u"Software\\QuarroDiff\\Locked";
 const char16_t* const kMachineKey = u"SOFTWARE\\QuarroDiff";
 const char16_t* const kMachineKey32 = u"SOFTWARE\\Wow6432Node\\QuarroDiff";
 
@@ -181,6 +193,17 @@ std::vector<Case> Table() {
         {"the 32-bit key is gone", [] { return Result(CReg().KeyExists(HKLM, kMachineKey, 0)); }, 0, 0, 0, nullptr},
         {"the 64-bit key stays", [] { return Result(CReg().KeyExists(HKLM, kMachineKey, V64)); }, 1, 0, 0, nullptr},
         {"GetValueSize in the 64-bit view", [] { return ValueSize(HKLM, kMachineKey, u"V", V64); }, 1, 4, 0, nullptr},
+        // A key whose security grants read and write but not full control (as an installer may
+        // open a key to standard users): full access is refused, WriteDword falls back to write.
+        {"a key to lock", [] { return Result(CReg().CreateKey(HKCU, kUserLocked, 0)); }, 1, 0, 0, nullptr},
+        {"grant read and write only", [] { return Result(RestrictKeyForTest(HKCU, kUserLocked, 0, pf::kKeyRead | pf::kKeyWrite)); }, 1, 0, 0, nullptr},
+        {"WriteString asks full access and fails", [] { return Result(CReg().WriteString(HKCU, kUserLocked, u"S", u"x", 4, 0)); }, 0, 0, 0, nullptr},
+        {"WriteDword writes through KEY_WRITE", [] { return Result(CReg().WriteDword(HKCU, kUserLocked, u"D", 0x0BADF00D, 0)); }, 1, 0, 0, nullptr},
+        {"(read back)", [] { return ReadDword(HKCU, kUserLocked, u"D"); }, 1, 0, 0x0BADF00D, nullptr},
+        {"grant read only", [] { return Result(RestrictKeyForTest(HKCU, kUserLocked, 0, pf::kKeyRead)); }, 1, 0, 0, nullptr},
+        {"WriteDword fails both ways", [] { return Result(CReg().WriteDword(HKCU, kUserLocked, u"D", 1, 0)); }, 0, 0, 0, nullptr},
+        {"(unchanged)", [] { return ReadDword(HKCU, kUserLocked, u"D"); }, 1, 0, 0x0BADF00D, nullptr},
+        {"full control again", [] { return Result(RestrictKeyForTest(HKCU, kUserLocked, 0, pf::kKeyAllAccess)); }, 1, 0, 0, nullptr},
     };
 }
 

@@ -1,4 +1,4 @@
-#include "common/crypto/bignum.h"
+#include "crypto/bignum.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/crypto/blowfish.h"
+#include "crypto/blowfish.h"
 
 #include <gtest/gtest.h>
 

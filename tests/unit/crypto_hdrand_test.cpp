@@ -1,4 +1,4 @@
-#include "common/crypto/hdrand.h"
+#include "crypto/hdrand.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/crypto/hmac_sha1.h"
+#include "crypto/hmac_sha1.h"
 
 #include <gtest/gtest.h>
 

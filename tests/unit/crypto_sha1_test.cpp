@@ -1,4 +1,4 @@
-#include "common/crypto/sha1.h"
+#include "crypto/sha1.h"
 
 #include <gtest/gtest.h>
 

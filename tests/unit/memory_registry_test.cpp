@@ -16,8 +16,6 @@ constexpr std::uint32_t k64 = kKeyAllAccess | kKeyWow64_64Key;
 constexpr std::uint32_t kGenericRead = 0x80000000u;
 constexpr std::uint32_t kMaximumAllowed = 0x02000000u;
 constexpr std::uint32_t kDelete = 0x00010000u;
-constexpr long kErrorBadPathname = MemoryRegistry::kErrorBadPathname;
-constexpr long kErrorNoAccess = MemoryRegistry::kErrorNoAccess;
 
 class MemoryRegistryTest : public ::testing::Test {
 protected:
@@ -253,6 +251,52 @@ TEST_F(MemoryRegistryTest, EachCallNeedsItsAccessRightOnTheHandle) {
     // The predefined roots carry every right.
     RegKey key = 0;
     EXPECT_EQ(reg_.CreateKey(kHkeyCurrentUser, u"Fresh", kKeyRead, &key, nullptr), kErrorSuccess);
+}
+
+TEST_F(MemoryRegistryTest, AKeyThatGrantsReadAndWriteRefusesFullAccess) {
+    reg_.CloseKey(Create(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Product\\Child", k64));
+    ASSERT_EQ(reg_.RestrictKey(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Product", k64, kKeyRead | kKeyWrite),
+              kErrorSuccess);
+    reg_.CloseKey(Create(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\ReadOnly", k64));
+    ASSERT_EQ(reg_.RestrictKey(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\ReadOnly", k64, kKeyRead), kErrorSuccess);
+    EXPECT_EQ(reg_.RestrictKey(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Missing", k64, kKeyRead), kErrorFileNotFound);
+    const long ok = kErrorSuccess, no = kErrorAccessDenied;
+    const struct {
+        const char16_t* path;
+        std::uint32_t access;
+        bool create;
+        long expected;
+    } rows[] = {
+        {u"SOFTWARE\\Vendor\\Product", kKeyAllAccess, false, no},
+        {u"SOFTWARE\\Vendor\\Product", kKeyAllAccess, true, no},
+        {u"SOFTWARE\\Vendor\\Product", kKeyWrite, true, ok},
+        {u"SOFTWARE\\Vendor\\Product", kKeyRead | kKeyWrite, false, ok},
+        {u"SOFTWARE\\Vendor\\Product", kDelete, false, no},            // a standard right beyond the grant
+        {u"SOFTWARE\\Vendor\\Product", kMaximumAllowed, false, ok},
+        {u"SOFTWARE\\Vendor\\Product\\Child", kKeyAllAccess, false, no},  // inherited
+        {u"SOFTWARE\\Vendor\\Product\\New", kKeyAllAccess, true, ok},     // its creator gets what it asks
+        {u"SOFTWARE\\Vendor\\Product\\New", kKeyAllAccess, false, no},    // later opens inherit
+        {u"SOFTWARE\\Vendor\\ReadOnly\\New", kKeyRead, true, no},        // no KEY_CREATE_SUB_KEY
+        {u"SOFTWARE\\Vendor", kKeyAllAccess, false, ok},                  // the parent keeps full access
+    };
+    for (const auto& row : rows) {
+        RegKey key = 0;
+        const long rc = row.create ? reg_.CreateKey(kHkeyLocalMachine, row.path, row.access | kKeyWow64_64Key, &key, nullptr)
+                                   : reg_.OpenKey(kHkeyLocalMachine, row.path, row.access | kKeyWow64_64Key, &key);
+        EXPECT_EQ(rc, row.expected) << std::string(row.path, row.path + std::char_traits<char16_t>::length(row.path))
+                                    << " " << std::hex << row.access;
+        EXPECT_EQ(key != 0, rc == kErrorSuccess);
+        reg_.CloseKey(key);
+    }
+    EXPECT_EQ(reg_.OpenHandleCount(), 0u);
+    // MAXIMUM_ALLOWED holds only what is granted; deleting needs DELETE.
+    const RegKey most = Open(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Product", kMaximumAllowed | kKeyWow64_64Key);
+    const std::uint8_t byte = 1;
+    EXPECT_EQ(reg_.SetValue(most, u"v", kRegBinary, &byte, 1), kErrorSuccess);
+    EXPECT_EQ(reg_.DeleteTree(most, nullptr, kKeyWow64_64Key), no);
+    reg_.CloseKey(most);
+    EXPECT_EQ(reg_.DeleteKey(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Product\\New", kKeyWow64_64Key), no);
+    EXPECT_EQ(reg_.DeleteKey(kHkeyLocalMachine, u"SOFTWARE\\Vendor\\Missing", kKeyWow64_64Key), kErrorFileNotFound);
 }
 
 TEST_F(MemoryRegistryTest, QueryValueFollowsTheBufferProtocol) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -422,6 +424,75 @@ TEST_F(MiscSessionTest, FailedExchangeIsCode2AndTheSessionCarriesOn) {
     ASSERT_EQ(mc::GetFeatureLevel_21A(session, &level, &status), mc::kMiscSuccess);
     EXPECT_EQ(level, 3);
     EXPECT_EQ(session.GetSequence(), Driver().ExpectedSequence());
+}
+
+TEST_F(MiscSessionTest, ReplyShorterThanThePacketOutputIsRefused) {
+    mc::CMiscCommon session;
+    ASSERT_EQ(session.Open(), mc::kMiscSuccess);
+    const struct {
+        std::uint32_t inner;
+        std::uint32_t bytes;  // what the driver answers of a 9-byte (and an 11-byte) packet
+    } rows[] = {
+        {mc::kInnerCallMisc, 8},        // all but the result: request byte 8 would pass for it
+        {mc::kInnerCallMisc, 1},        // the status byte alone
+        {mc::kInnerCallMisc2, 9 + 10},  // the second packet one byte short
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        Driver().ShortenNextReply(row.inner, row.bytes);
+        std::uint8_t first[9] = {0x1A, 0x02, 8, 0, 9, 0};
+        std::uint8_t second[11] = {0x60, 0x02, 8, 0, 11, 0};
+        const int code = row.inner == mc::kInnerCallMisc2
+                             ? session.CallMiscFunction(first, sizeof(first), second, sizeof(second))
+                             : session.CallMiscFunction(first, sizeof(first), 1, 100);
+        EXPECT_EQ(code, mc::kMiscSystemError);
+        EXPECT_EQ(pf::GetLastErrorCode(), static_cast<std::uint32_t>(pf::kErrorInvalidData));
+        EXPECT_EQ(std::u16string(session.GetLastErrorText()), Text(u"CallMiscFunction", u"DeviceIoControl failed."));
+        EXPECT_EQ(second[0], 0x60);  // nothing of a short two-packet reply is handed out
+        EXPECT_EQ(session.GetSequence(), Driver().ExpectedSequence());
+    }
+    // A typed wrapper leaves its results alone, and the next whole reply is taken.
+    Driver().ShortenNextReply(mc::kInnerCallMisc, 8);
+    std::uint8_t level = 0xAB, status = 0xEE;
+    EXPECT_EQ(mc::GetFeatureLevel_21A(session, &level, &status), mc::kMiscSystemError);
+    EXPECT_EQ(level, 0xAB);
+    EXPECT_EQ(status, 0xEE);
+    ASSERT_EQ(mc::GetFeatureLevel_21A(session, &level, &status), mc::kMiscSuccess);
+    EXPECT_EQ(level, 3);
+}
+
+TEST_F(MiscSessionTest, ExchangeWithoutCipherIsNotInitialized) {
+    // The device is open but no handshake ran: a session meant to encipher has no cipher yet.
+    mc::CMiscCommon session;
+    ASSERT_EQ(session.OpenDriver(), mc::kMiscSuccess);
+    ASSERT_TRUE(session.IsEncrypting());
+    ASSERT_FALSE(session.HasCipher());
+    std::uint8_t first[9] = {0x1A, 0x02, 8, 0, 9, 0};
+    std::uint8_t second[9] = {0x1A, 0x02, 8, 0, 9, 0};
+    std::vector<std::uint8_t> area(64);
+    std::uint8_t level = 0xAB, status = 0xEE;
+    const std::function<int()> calls[] = {
+        [&] { return session.CallMiscFunction(first, sizeof(first), 1, 100); },
+        [&] { return session.CallMiscFunction(first, sizeof(first), second, sizeof(second)); },
+        [&] { return mc::GetFeatureLevel_21A(session, &level, &status); },
+        [&] { return session.BootPriorityGetPriorityAndTable(&status, area.data(), 64, nullptr, 0); },
+        [&] { return session.BootPrioritySetPriority(&status, area.data(), 64); },
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i) {
+        pf::SetLastErrorCode(0);
+        EXPECT_EQ(calls[i](), mc::kMiscNotInitialized) << i;
+        EXPECT_EQ(pf::GetLastErrorCode(), static_cast<std::uint32_t>(pf::kErrorAccessDenied)) << i;
+        EXPECT_EQ(std::u16string(session.GetLastErrorText()),
+                  Text(u"EncapsuledDeviceIoControl", u"Session Not Initialized."))
+            << i;
+    }
+    EXPECT_EQ(level, 0xAB);
+    EXPECT_EQ(status, 0xEE);
+    EXPECT_TRUE(Calls(mc::kIoctlCapsule).empty());
+    // The handshake makes the same object usable.
+    ASSERT_EQ(session._Initialize(), mc::kMiscSuccess);
+    EXPECT_EQ(calls[2](), mc::kMiscSuccess);
+    EXPECT_EQ(level, 3);
 }
 
 TEST_F(MiscSessionTest, ReplyLongerThanCapacityIsMoreData) {

@@ -177,7 +177,7 @@ TEST_F(MiscRobustnessTest, MalformedCapsuleRepliesAreRefused) {
         std::uint32_t error, returned, sequenceStep;
         const char16_t* text;  // null: not checked
     } rows[] = {
-        {"five bytes", {true, 0, {1, 2, 3, 4, 5}}, 0, mc::kErrorInvalidData, 0, 1,
+        {"five bytes", {true, 0, {1, 2, 3, 4, 5}}, 0, pf::kErrorInvalidData, 0, 1,
          u"MiscCommon::CMiscCommon::EncapsuledDeviceIoControl: Invalid structure returned. size = 5"},
         {"nothing, failed", {false, 31, {}}, 0, 31, 0, 0,
          u"MiscCommon::CMiscCommon::EncapsuledDeviceIoControl: Invalid structure returned. size = 0"},
@@ -186,7 +186,7 @@ TEST_F(MiscRobustnessTest, MalformedCapsuleRepliesAreRefused) {
         {"longer than capacity", {true, 0, Capsule({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 10)}, 0,
          static_cast<std::uint32_t>(pf::kErrorMoreData), 8, 1, nullptr},
         {"claims more than sent", {true, 0, Prefix(Capsule(eight, 8), 16)},
-         0, mc::kErrorInvalidData, 0, 1,
+         0, pf::kErrorInvalidData, 0, 1,
          u"MiscCommon::CMiscCommon::EncapsuledDeviceIoControl: Invalid structure returned. size = 16"},
         {"failed with part of it", {false, 1117, Prefix(Capsule(eight, 8), 16)},
          0, 1117, 4, 1, nullptr},

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "common/crypto/bignum.h"
-#include "common/crypto/blowfish.h"
-#include "common/crypto/hmac_sha1.h"
-#include "common/crypto/preshared_key.h"
-#include "common/crypto/sha1.h"
+#include "crypto/bignum.h"
+#include "crypto/blowfish.h"
+#include "crypto/hmac_sha1.h"
+#include "crypto/preshared_key.h"
+#include "crypto/sha1.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
 #include "platform/sim/machine_snapshot.h"

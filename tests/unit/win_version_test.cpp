@@ -105,6 +105,22 @@ TEST_F(WinVersionTest, FieldsOfAWindows7Notebook) {
     EXPECT_TRUE(v.IsVistaFamilyClient());
 }
 
+TEST_F(WinVersionTest, EachEditionMetricSetsItsOwnBit) {
+    const struct {
+        int sim::SimOsIdentity::*metric;
+        std::uint32_t bit;
+    } rows[] = {
+        {&sim::SimOsIdentity::tabletPc, 1u},     // SM_TABLETPC: bit 0
+        {&sim::SimOsIdentity::mediaCenter, 2u},  // SM_MEDIACENTER: bit 1
+        {&sim::SimOsIdentity::starter, 4u},      // SM_STARTER: bit 2
+    };
+    for (const auto& row : rows) {
+        os_.tabletPc = os_.mediaCenter = os_.starter = 0;
+        os_.*row.metric = 1;
+        EXPECT_EQ(CWinVersion().EditionFlags, row.bit) << row.bit;
+    }
+}
+
 TEST_F(WinVersionTest, BitnessFromTheNativeArchitecture) {
     const std::pair<std::uint16_t, int> cases[] = {{0, 1}, {6, 2}, {9, 2}, {10, 2}, {5, 0}, {12, 0}};
     for (const auto& [architecture, bitness] : cases) {

@@ -90,7 +90,7 @@ TEST(MiscCommonOnWine, Win32DeviceInterfacesWalkARealInterface) {
     ASSERT_TRUE(devices.EnumDeviceInterfaces(set, hid, 0, &iface));
     pf::DeviceInterfaceRef none;
     EXPECT_FALSE(devices.EnumDeviceInterfaces(set, hid, 1000, &none));
-    EXPECT_EQ(pf::GetLastErrorCode(), static_cast<std::uint32_t>(pf::kErrorNoMoreItemsDevice));
+    EXPECT_EQ(pf::GetLastErrorCode(), static_cast<std::uint32_t>(pf::kErrorNoMoreItems));
 
     std::uint32_t required = 0;
     EXPECT_FALSE(devices.GetDeviceInterfaceDetail(set, iface, 0, &required, nullptr, nullptr));

@@ -1,7 +1,7 @@
-#include "common/crypto/preshared_key.h"
+#include "crypto/preshared_key.h"
 
-#include "common/crypto/hmac_sha1.h"
-#include "common/crypto/sha1.h"
+#include "crypto/hmac_sha1.h"
+#include "crypto/sha1.h"
 
 namespace quarro::crypto {
 

@@ -1,8 +1,9 @@
-#include "common/crypto/blowfish.h"
+#include "crypto/blowfish.h"
 
 #include <cstring>
 
-#include "common/crypto/sha1.h"
+#include "base/little_endian.h"
+#include "crypto/sha1.h"
 
 namespace quarro::crypto {
 
@@ -233,18 +234,6 @@ void Decipher(const BlowfishContext* ctx, std::uint32_t& left, std::uint32_t& ri
     right = l ^ ctx->subkeys[1];
 }
 
-std::uint32_t LoadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void StoreLe32(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-    p[2] = static_cast<std::uint8_t>(value >> 16);
-    p[3] = static_cast<std::uint8_t>(value >> 24);
-}
-
 }  // namespace
 
 bool BlowfishInitialize(BlowfishContext* ctx, const std::uint8_t* key, std::size_t key_size) {
@@ -306,11 +295,11 @@ bool BlowfishEncipherBlock(const BlowfishContext* ctx, std::uint8_t block[kBlowf
     if (ctx == nullptr || block == nullptr) {
         return false;
     }
-    std::uint32_t left = LoadLe32(block);
-    std::uint32_t right = LoadLe32(block + 4);
+    std::uint32_t left = bytes::Load32(block);
+    std::uint32_t right = bytes::Load32(block + 4);
     Encipher(ctx, left, right);
-    StoreLe32(block, left);
-    StoreLe32(block + 4, right);
+    bytes::Store32(block, left);
+    bytes::Store32(block + 4, right);
     return true;
 }
 
@@ -318,11 +307,11 @@ bool BlowfishDecipherBlock(const BlowfishContext* ctx, std::uint8_t block[kBlowf
     if (ctx == nullptr || block == nullptr) {
         return false;
     }
-    std::uint32_t left = LoadLe32(block);
-    std::uint32_t right = LoadLe32(block + 4);
+    std::uint32_t left = bytes::Load32(block);
+    std::uint32_t right = bytes::Load32(block + 4);
     Decipher(ctx, left, right);
-    StoreLe32(block, left);
-    StoreLe32(block + 4, right);
+    bytes::Store32(block, left);
+    bytes::Store32(block + 4, right);
     return true;
 }
 

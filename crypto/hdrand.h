@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/crypto/sha1.h"
+#include "crypto/sha1.h"
 
 namespace quarro::crypto {
 

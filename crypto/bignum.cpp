@@ -1,8 +1,8 @@
-#include "common/crypto/bignum.h"
+#include "crypto/bignum.h"
 
 #include <cstring>
 
-#include "common/crypto/sha1.h"
+#include "crypto/sha1.h"
 
 namespace quarro::crypto {
 

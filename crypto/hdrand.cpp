@@ -1,14 +1,10 @@
-#include "common/crypto/hdrand.h"
+#include "crypto/hdrand.h"
+
+#include "base/little_endian.h"
 
 namespace quarro::crypto {
 
 namespace {
-
-void StoreLe32(std::uint8_t* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
 
 // Pool bytes that feed the next pool: 16 bytes starting at offset 2.
 constexpr std::size_t kRepoolOffset = 2;
@@ -22,9 +18,7 @@ bool HdrandInit(HdrandContext* ctx, std::uint64_t performance_counter,
         return false;
     }
     std::uint8_t counter[8];
-    for (int i = 0; i < 8; ++i) {
-        counter[i] = static_cast<std::uint8_t>(performance_counter >> (8 * i));
-    }
+    bytes::Store64(counter, performance_counter);
     Sha1Init(&ctx->sha);
     Sha1Update(&ctx->sha, counter, sizeof(counter));
     Sha1Update(&ctx->sha, system_time, kHdrandSystemTimeSize);
@@ -48,14 +42,13 @@ bool HdrandNext(HdrandContext* ctx, std::uint32_t* value) {
         ctx->index = 0;
     }
     const std::uint8_t* p = ctx->pool + ctx->index;
-    *value = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-             (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    *value = bytes::Load32(p);
 
     // New pool = SHA-1(pool[2 .. 18), index as a little-endian word). The index hashed is the
     // position just read: taken after the wrap to 0 and before it advances. A seeded generator
     // must produce the same words in every build, so this order is fixed.
     std::uint8_t index_bytes[4];
-    StoreLe32(index_bytes, ctx->index);
+    bytes::Store32(index_bytes, ctx->index);
     Sha1Init(&ctx->sha);
     Sha1Update(&ctx->sha, ctx->pool + kRepoolOffset, kRepoolSize);
     Sha1Update(&ctx->sha, index_bytes, sizeof(index_bytes));
