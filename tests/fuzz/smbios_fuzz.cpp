@@ -5,7 +5,7 @@
 //
 //   clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -I. -DQUARRO_DEFAULT_MACHINE='""' \
 //       tests/fuzz/smbios_fuzz.cpp tabs/smbios/*.cpp common/text.cpp common/ansi.cpp common/format.cpp \
-//       common/module_strings.cpp common/crypto/*.cpp platform/*.cpp platform/sim/*.cpp -ldl -o smbios_fuzz
+//       common/module_strings.cpp crypto/*.cpp platform/*.cpp platform/sim/*.cpp -ldl -o smbios_fuzz
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
