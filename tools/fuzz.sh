@@ -1,25 +1,18 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of tests/fuzz/ with clang and runs each for a while.
+# The long fuzz run: builds the libFuzzer targets of tests/fuzz/ with the fuzz preset (clang,
+# AddressSanitizer, UBSan) and runs each for a while on its corpus under build/fuzz/corpus/ (the
+# corpus the suite's short runs grow).
 #   tools/fuzz.sh [SECONDS]   (default 60 per target)
-# Needs clang with libFuzzer (Debian: clang, libclang-rt-14-dev). Not part of the test suite.
+# The test suite runs the same targets for a few seconds each: ctest --preset fuzz.
+# Needs clang with libFuzzer (Debian: clang, libclang-rt-14-dev).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-out=build/fuzz
-mkdir -p "$out/include"
-cp -r /usr/include/nlohmann "$out/include/"
-flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -I. -I"$out/include")
-
-clang++ "${flags[@]}" tests/fuzz/reg_file_fuzz.cpp platform/sim/reg_file.cpp platform/sim/memory_registry.cpp \
-    -o "$out/reg_file_fuzz"
-
-# The channel target needs the platform glue, the simulated driver, the crypto and the client.
-clang++ "${flags[@]}" -DQUARRO_DEFAULT_MACHINE='""' tests/fuzz/capsule_fuzz.cpp \
-    common/misc_*.cpp common/text.cpp common/ansi.cpp common/format.cpp crypto/*.cpp \
-    platform/*.cpp platform/sim/*.cpp -ldl -o "$out/capsule_fuzz"
-
-for target in reg_file_fuzz capsule_fuzz; do
-    mkdir -p "$out/corpus/$target"
-    echo "== $target ($seconds s)"
-    "$out/$target" -max_total_time="$seconds" -rss_limit_mb=4096 "$out/corpus/$target"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
+for target in build/fuzz/fuzzers/*; do
+    name=$(basename "$target")
+    mkdir -p "build/fuzz/corpus/$name"
+    echo "== $name ($seconds s)"
+    "$target" -max_total_time="$seconds" -rss_limit_mb=4096 "build/fuzz/corpus/$name"
 done

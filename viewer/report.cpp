@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "common/ansi.h"
 #include "common/format.h"
@@ -9,6 +10,7 @@
 #include "common/module_strings.h"
 #include "common/reg.h"
 #include "common/text.h"
+#include "platform/owner.h"
 #include "platform/platform.h"
 #include "viewer/viewer_strings.h"
 
@@ -26,14 +28,27 @@ std::string AnsiLine(const std::u16string& line) {
     return ansi;
 }
 
-// An installer value of HKLM "Software\Mirelta\QUARRO" (default view), empty when it does not read.
-std::u16string InstallerValue(const char16_t* name) {
+// An installer value of HKLM "Software\Mirelta\QUARRO" (default view); nothing when it does not
+// read. A value that exists but is empty still counts: the lines then end in the bare separator.
+std::optional<std::u16string> InstallerValue(const char16_t* name) {
     char16_t buffer[260] = {};
     std::uint32_t bytes = sizeof(buffer);
-    if (!CReg().ReadString(pf::kHkeyLocalMachine, u"Software\\Mirelta\\QUARRO", name, buffer, &bytes, 0)) return {};
+    if (!CReg().ReadString(pf::kHkeyLocalMachine, u"Software\\Mirelta\\QUARRO", name, buffer, &bytes, 0)) {
+        return std::nullopt;
+    }
     buffer[259] = 0;
-    return buffer;
+    return std::u16string(buffer);
 }
+
+// The report file, closed on every path (a failed write or an exception while the header or a
+// module's text is put together must not leave it open).
+struct FileTraits {
+    using Interface = pf::IFiles;
+    using Handle = pf::FileHandle;
+    static pf::FileHandle None() { return pf::kInvalidFile; }
+    static void Close(pf::IFiles& files, pf::FileHandle file) { files.Close(file); }
+};
+using OwnedFile = pf::SeamOwner<FileTraits>;
 
 // Clears a read-only attribute of an existing report file, keeping the others. Returns the
 // attributes to create the new file with: Windows refuses CREATE_ALWAYS over a hidden or system
@@ -96,15 +111,13 @@ void AppendLines(const std::string& content, std::string& out) {
 
 std::u16string ProductLine() {
     std::u16string line = LoadModuleString(IDS_PRODUCT);
-    const std::u16string version = InstallerValue(u"Version");
-    if (!version.empty()) line += u" " + version;
+    if (const auto version = InstallerValue(u"Version")) line += u" " + *version;
     return line;
 }
 
 std::u16string MakerLine() {
     std::u16string line = LoadModuleString(IDS_MAKER);
-    const std::u16string year = InstallerValue(u"CopyrightYear");
-    if (!year.empty()) line += u" (C) " + year;
+    if (const auto year = InstallerValue(u"CopyrightYear")) line += u" (C) " + *year;
     return line;
 }
 
@@ -118,13 +131,13 @@ int SaveReportToFile(const std::u16string& path, const std::vector<CTab*>& range
     TextBuffer buffer;
     if (!buffer) return kSaveNoBuffer;
     for (const CTab* tab : range) tab->CommandMessage(kTabCommandSaveBegin);
-    const pf::FileHandle file = pf::Files().CreateForWriting(path.c_str(), attributes);
-    if (file == pf::kInvalidFile) {
+    OwnedFile file(pf::Files(), pf::Files().CreateForWriting(path.c_str(), attributes));
+    if (!file) {
         for (const CTab* tab : range) tab->CommandMessage(kTabCommandSaveEnd);
         return kSaveNoFile;
     }
-    WriteReport(file, range, buffer, 0);
-    pf::Files().Close(file);
+    WriteReport(file.Get(), range, buffer, 0);
+    file.Reset();
     for (const CTab* tab : range) tab->CommandMessage(kTabCommandSaveEnd);
     if (allPages && serviceStateAtStart == pf::kServiceRunning) AppendServiceLogs(path);
     return 0;
@@ -164,11 +177,8 @@ void WriteReportRun(const ReportSwitches& switches, bool smartIdNames) {
     const std::uint32_t attributes = PrepareTarget(path);
     {
         TextBuffer buffer;
-        const pf::FileHandle file = buffer ? pf::Files().CreateForWriting(path.c_str(), attributes) : pf::kInvalidFile;
-        if (file != pf::kInvalidFile) {
-            WriteReport(file, range, buffer, switches.separator);
-            pf::Files().Close(file);
-        }
+        OwnedFile file(pf::Files(), buffer ? pf::Files().CreateForWriting(path.c_str(), attributes) : pf::kInvalidFile);
+        if (file) WriteReport(file.Get(), range, buffer, switches.separator);
     }
     for (auto& tab : accepted) {
         tab->TermTabDLL();

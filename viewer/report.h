@@ -10,8 +10,9 @@
 #include "viewer/command_line.h"
 #include "viewer/tab.h"
 
-// The product line ("Quarro" and the installed "Version") and the maker line ("Mirelta
-// Corporation" and " (C) " with the "CopyrightYear"), as wide text.
+// The product line ("Quarro", a blank and the installed "Version") and the maker line ("Mirelta
+// Corporation", " (C) " and the "CopyrightYear"), as wide text. A value that does not read adds
+// nothing; one that reads empty still adds its blank or " (C) ".
 std::u16string ProductLine();
 std::u16string MakerLine();
 

@@ -5,7 +5,7 @@
 //  - the session client decodes arbitrary reply bytes for capsule exchanges, registry queries,
 //    Misc packets and the model record.
 // Neither may crash, read or write past a buffer, or leave the device open.
-// Built and run by tools/fuzz.sh.
+// Built by the fuzz preset; a short run is a test, tools/fuzz.sh runs it for longer.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

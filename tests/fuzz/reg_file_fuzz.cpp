@@ -1,8 +1,6 @@
 // libFuzzer entry point: arbitrary bytes through the registry export parser and the loader, then
 // a walk over whatever registry they built, checking that the answers agree with each other.
-//
-//   clang++ -std=c++17 -g -fsanitize=fuzzer,address,undefined -I. tests/fuzz/reg_file_fuzz.cpp \
-//       platform/sim/reg_file.cpp platform/sim/memory_registry.cpp -o reg_file_fuzz
+// Built by the fuzz preset; a short run is a test, tools/fuzz.sh runs it for longer.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -8,19 +8,21 @@ usage: report_cases.py --mode native|wine --build BUILD_DIR --source SOURCE_DIR 
 """
 import argparse
 import datetime
+import json
 import os
 import shutil
 import stat
 import subprocess
 import sys
 import tempfile
+import time
 
 RULE = b"-" * 119
 
 
 def header(version=b"9.8.7.6", year=b"2031"):
-    product = b"Quarro" + (b" " + version if version else b"")
-    maker = b"Mirelta Corporation" + (b" (C) " + year if year else b"")
+    product = b"Quarro" + (b" " + version if version is not None else b"")
+    maker = b"Mirelta Corporation" + (b" (C) " + year if year is not None else b"")
     return RULE + b"\r\n" + product + b"\r\n" + maker + b"\r\n" + RULE + b"\r\n\r\n\r\n"
 
 
@@ -88,10 +90,10 @@ class Runner:
                 return os.path.realpath(path)
         raise SystemExit("no Documents folder in the Wine prefix")
 
-    def run(self, program, args, machine, prompt_log=None, extra_env=None):
+    def run(self, program, args, machine, prompt_log=None, extra_env=None, winver="win7"):
         env = dict(os.environ)
         env.update(extra_env or {})
-        machine_dir = os.path.join(self.source, "tests", "machines", machine)
+        machine_dir = machine if os.path.isabs(machine) else os.path.join(self.source, "tests", "machines", machine)
         if self.mode == "native":
             env["QUARRO_MACHINE"] = machine_dir
             env["QUARRO_DOCUMENTS"] = self.documents()
@@ -102,11 +104,25 @@ class Runner:
         else:
             if prompt_log:
                 env["QUARRO_PROMPT_LOG"] = self.winpath(prompt_log)
-            command = ["bash", os.path.join(self.source, "tests", "wine", "winetest.sh"), "run", "--winver", "win7",
+            command = ["bash", os.path.join(self.source, "tests", "wine", "winetest.sh"), "run", "--winver", winver,
                        "--reg", os.path.join(machine_dir, "registry.reg"), "--machine", machine_dir, "--",
                        program] + args
         result = subprocess.run(command, env=env, capture_output=True, timeout=120)
         return result
+
+    def machine(self, case, registry, os_record=None):
+        """A snapshot of the case's own: the report machine with other registry content (the lines
+        after the registry file's first line) or another OS record."""
+        folder = os.path.join(self.work, case, "machine")
+        os.makedirs(folder)
+        with open(os.path.join(self.source, "tests", "machines", "report", "machine.json")) as f:
+            machine = json.load(f)
+        machine["os"].update(os_record or {})
+        with open(os.path.join(folder, "machine.json"), "w") as f:
+            json.dump(machine, f)
+        with open(os.path.join(folder, "registry.reg"), "w", newline="\r\n") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n" + registry + "\n")
+        return folder
 
     def path_arg(self, path):
         return self.winpath(path) if self.mode == "wine" else path
@@ -190,10 +206,18 @@ def case_module_rules(r):
     app, program = r.layout("rules", modules)
     out = os.path.join(r.work, "rules", "out")
     os.makedirs(out)
-    r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], "report")
+    calls = os.path.join(r.work, "rules", "calls.txt")
+    module_log = r.winpath(calls) if r.mode == "wine" else calls
+    r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], "report", extra_env={"QUARRO_TEST_MODULE_LOG": module_log})
     r.expect_file("refused, incomplete and missing modules are skipped; long text in chunks",
                   os.path.join(out, "Sysnote.txt"),
                   header() + section("Alpha", 0, 3) + section("Bravo", 1, 2) + section("Long", 2, 497, long_rows=True))
+    # A refused module gets no TermTabDLL; no module gets a page or a command in the report run.
+    expected = (b"Alpha InitTabDLL 0 1\nRefuse InitTabDLL 1 0\nBravo InitTabDLL 1 1\nLong InitTabDLL 2 1\n"
+                b"Alpha GetStringData 0\nBravo GetStringData 0\nLong GetStringData 0\nLong GetStringData 1\n"
+                b"Alpha TermTabDLL\nBravo TermTabDLL\nLong TermTabDLL\n")
+    actual = open(calls, "rb").read() if os.path.exists(calls) else b""
+    r.check("the report run's module calls", actual == expected, repr(actual))
 
 
 def case_no_modules(r):
@@ -203,6 +227,66 @@ def case_no_modules(r):
     r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], "report-bare")
     r.expect_file("no module loaded: header only (without Version and CopyrightYear)",
                   os.path.join(out, "Sysnote.txt"), header(version=None, year=None))
+
+
+INSTALLER_KEY = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mirelta\\Quarro]\n"
+COMMON_KEY = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Mirelta\\Common]\n"
+
+
+def case_empty_installer_values(r):
+    app, program = r.layout("emptyvalues", {})
+    out = os.path.join(r.work, "emptyvalues", "out")
+    os.makedirs(out)
+    machine = r.machine("emptyvalues", INSTALLER_KEY + '"Version"=""\n"CopyrightYear"=""\n')
+    r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], machine)
+    r.expect_file("empty Version and CopyrightYear still add their blank and (C)",
+                  os.path.join(out, "Sysnote.txt"), header(version=b"", year=b""))
+
+
+def case_future_windows(r):
+    """The future-Windows question comes before the instance mutex; its default answer No ends
+    the run, also the report run."""
+    windows10 = {"major": 10, "minor": 0, "build": 10240, "csdVersion": "", "servicePackMajor": 0}
+    question = (b"Quarro\t262452\tThis application does not support current version of Windows.\\n"
+                b"Do you want to continue launching this application?\n")
+    cases = [("warning switched off: no question, report written", "dword:00000001", False, b"", True),
+             ("question answered No: no report", "-", False, question, False),
+             ("question asked even while another instance runs", "-", True, question, False)]
+    for index, (name, disable, held, prompts, written) in enumerate(cases):
+        if held and r.mode != "wine":
+            continue  # natively mutexes live in one process; the order is unit-tested there
+        case = "future%d" % index
+        app, program = r.layout(case, AB)
+        out = os.path.join(r.work, case, "out")
+        os.makedirs(out)
+        machine = r.machine(case, INSTALLER_KEY + '"Version"="9.8.7.6"\n"CopyrightYear"="2031"\n\n' + COMMON_KEY +
+                            '"DisableFutureOSWarning"=' + disable + "\n", windows10)
+        log = os.path.join(r.work, case, "prompts.txt")
+        holder = hold_mutex(r, case) if held else None
+        try:
+            r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], machine, prompt_log=log, winver="win10")
+        finally:
+            if holder:
+                holder.kill()
+                holder.wait()
+        text = open(log, "rb").read() if os.path.exists(log) else b""
+        r.check("future Windows, " + name,
+                text == prompts and os.path.exists(os.path.join(out, "Sysnote.txt")) == written, repr(text))
+
+
+def case_broken_snapshot(r):
+    if r.mode != "native":
+        return  # under Wine a snapshot only adds to the real machine
+    app, program = r.layout("broken", AB)
+    out = os.path.join(r.work, "broken", "out")
+    os.makedirs(out)
+    machine = r.machine("broken", INSTALLER_KEY)
+    with open(os.path.join(machine, "machine.json"), "w") as f:
+        f.write('{"os": ')
+    result = r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], machine)
+    r.check("a snapshot that does not load: its error on stderr, status 2, no report",
+            result.returncode == 2 and result.stderr.startswith(b"Almanac: ") and b"machine.json" in result.stderr
+            and not os.path.exists(os.path.join(out, "Sysnote.txt")), repr((result.returncode, result.stderr)))
 
 
 def case_first_login(r):
@@ -274,24 +358,28 @@ def case_read_only_target(r):
                 b"H" in flags and b"A" in flags and b"R" not in flags, repr(attrib))
 
 
+def hold_mutex(r, case):
+    """Another instance under Wine: a process holding the viewer's mutex until it is killed."""
+    holder = os.path.join(r.build, "tests", "hold_mutex.exe")
+    ready = os.path.join(r.work, case, "ready")
+    env = dict(os.environ, WINEDEBUG="-all")
+    proc = subprocess.Popen(["/usr/lib/wine/wine64", holder, "MireltaQuarroMutex", r.winpath(ready), "60"], env=env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(300):
+        if os.path.exists(ready):
+            break
+        time.sleep(0.1)
+    return proc
+
+
 def case_second_instance(r):
     if r.mode != "wine":
         return  # natively mutexes live in one process; the guard is unit-tested there
     app, program = r.layout("second", AB)
     out = os.path.join(r.work, "second", "out")
     os.makedirs(out)
-    holder = os.path.join(r.build, "tests", "hold_mutex.exe")
-    wine = "/usr/lib/wine/wine64"
-    ready = os.path.join(r.work, "second", "ready")
-    env = dict(os.environ, WINEDEBUG="-all")
-    proc = subprocess.Popen([wine, holder, "MireltaQuarroMutex", r.winpath(ready), "60"], env=env,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    proc = hold_mutex(r, "second")
     try:
-        for _ in range(300):
-            if os.path.exists(ready):
-                break
-            import time
-            time.sleep(0.1)
         r.run(program, ["/OUTPUTLOG", "/P:" + r.path_arg(out)], "report")
         r.check("a second instance writes nothing", not os.path.exists(os.path.join(out, "Sysnote.txt")))
     finally:
@@ -300,8 +388,8 @@ def case_second_instance(r):
 
 
 CASES = [case_documents, case_folder, case_separators_and_pages, case_lower_case_drive, case_module_rules,
-         case_no_modules, case_first_login, case_driver_absent, case_logs, case_read_only_target,
-         case_second_instance]
+         case_no_modules, case_empty_installer_values, case_future_windows, case_broken_snapshot, case_first_login,
+         case_driver_absent, case_logs, case_read_only_target, case_second_instance]
 
 
 def main():

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
+#include "platform/sim/files_posix.h"
 #include "platform/sim/sim_clock.h"
 #include "viewer/report.h"
 #include "viewer/tab.h"
@@ -23,9 +26,17 @@ namespace {
 
 std::vector<std::string> calls;
 bool withoutCommandMessage = false;
+int initCalls = 0;
+int refusedInit = 0;  // the n-th InitTabDLL call (from 1) refuses
 
-int QUARRO_STDCALL Setup(PropSheetPageHandle*) { return 1; }
-int QUARRO_STDCALL Init(const TabInitRecord*) { return 1; }
+int QUARRO_STDCALL Setup(PropSheetPageHandle*) {
+    calls.push_back("setup");
+    return 1;
+}
+int QUARRO_STDCALL Init(const TabInitRecord* record) {
+    calls.push_back("init " + std::to_string(record->TabIndex));
+    return ++initCalls == refusedInit ? 0 : 1;
+}
 int QUARRO_STDCALL Term() {
     calls.push_back("term");
     return 1;
@@ -43,12 +54,13 @@ int QUARRO_STDCALL Command(int code) {
 class TestModules : public pf::IModules {
 public:
     std::u16string program;
+    std::set<std::u16string> only;  // when not empty, the only names that load
     std::vector<std::string> loaded;
     int open = 0;
     std::u16string ProgramFileName() override { return program; }
     pf::LibraryHandle Load(const char16_t* name, bool quiet) override {
         loaded.push_back(quarro::text::ToUtf8(name) + (quiet ? " quiet" : ""));
-        if (std::u16string(name) == u"Missing.dll") return 0;
+        if (std::u16string(name) == u"Missing.dll" || (!only.empty() && !only.count(name))) return 0;
         ++open;
         return 42;
     }
@@ -61,7 +73,26 @@ public:
         if (n == "CommandMessage" && !withoutCommandMessage) return reinterpret_cast<void*>(&Command);
         return nullptr;
     }
-    void Free(pf::LibraryHandle) override { --open; }
+    void Free(pf::LibraryHandle) override {
+        calls.push_back("free");
+        --open;
+    }
+};
+
+// A disk that fails in the middle of a write by throwing, as an allocation may.
+class ThrowingDisk : public pf::sim::PosixFiles {
+public:
+    int open = 0;
+    pf::FileHandle CreateForWriting(const char16_t* path, std::uint32_t attributes) override {
+        const pf::FileHandle file = PosixFiles::CreateForWriting(path, attributes);
+        if (file != pf::kInvalidFile) ++open;
+        return file;
+    }
+    bool Write(pf::FileHandle, const void*, std::uint32_t) override { throw std::runtime_error("disk"); }
+    void Close(pf::FileHandle file) override {
+        --open;
+        PosixFiles::Close(file);
+    }
 };
 
 class ViewerSave : public ::testing::Test {
@@ -69,6 +100,8 @@ protected:
     void SetUp() override {
         calls.clear();
         withoutCommandMessage = false;
+        initCalls = 0;
+        refusedInit = 0;
         folder_ = fs::temp_directory_path() / ("quarro-save-" + std::to_string(::getpid()));
         fs::remove_all(folder_);
         fs::create_directories(folder_ / "Log");
@@ -106,7 +139,7 @@ TEST_F(ViewerSave, LoadBindsAllFiveExportsOrNothing) {
     withoutCommandMessage = true;
     EXPECT_EQ(tab.Load(u"Facet02.dll"), 0);
     EXPECT_EQ(modules_.open, 0) << "a module without all five exports is freed";
-    EXPECT_EQ(calls, std::vector<std::string>{"command 7"});
+    EXPECT_EQ(calls, (std::vector<std::string>{"command 7", "free", "free"}));
 }
 
 TEST_F(ViewerSave, FullSaveBracketsTheModulesAndAppendsLogsWhenTheServiceRan) {
@@ -142,6 +175,34 @@ TEST_F(ViewerSave, UncreatableFileStillEndsTheSave) {
     const std::u16string path = quarro::text::FromUtf8((folder_ / "no" / "such" / "x.txt").string());
     EXPECT_EQ(SaveReportToFile(path, {&a}, true, pf::kServiceRunning), kSaveNoFile);
     EXPECT_EQ(calls, (std::vector<std::string>{"command 1", "command 2"}));
+}
+
+TEST_F(ViewerSave, ReportRunUnloadsARefusedModuleAtOnceAndSendsNoPageOrCommand) {
+    modules_.only = {u"Facet01.dll", u"Facet02.dll", u"Facet03.dll"};
+    refusedInit = 2;
+    ReportSwitches switches;
+    switches.folder = Path("");
+    switches.separator = 0x2C;
+    WriteReportRun(switches, false);
+    EXPECT_EQ(calls, (std::vector<std::string>{"init 0", "init 1", "free", "init 1", "text 0 102400 44",
+                                               "text 1 102400 44", "text 0 102400 44", "text 1 102400 44", "term",
+                                               "free", "term", "free"}));
+    EXPECT_EQ(modules_.open, 0);
+}
+
+TEST_F(ViewerSave, AnExceptionWhileWritingClosesTheFile) {
+    ThrowingDisk disk;
+    pf::Services s;
+    s.files = &disk;
+    const pf::ScopedOverride failing(s);
+    CTab a;
+    ASSERT_EQ(a.Load(u"Facet01.dll"), 1);
+    EXPECT_THROW(SaveReportToFile(Path("QUARRO.TXT"), {&a}, false, 0), std::runtime_error);
+    EXPECT_EQ(disk.open, 0);
+    ReportSwitches switches;
+    switches.folder = Path("");
+    EXPECT_THROW(WriteReportRun(switches, false), std::runtime_error);
+    EXPECT_EQ(disk.open, 0);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // The viewer natively: the same start-up and report run against the simulated notebook. The
 // arguments are joined into one command line, as Windows hands it to the program.
+//
+// Natively the snapshot is the whole machine, so a snapshot that does not load leaves nothing to
+// report on: the program says why on stderr and ends with status 2 instead of writing a report
+// of an empty machine.
 #include <cstdio>
 #include <string>
 
@@ -15,6 +19,7 @@ int main(int argc, char** argv) {
     }
     if (!quarro::platform::MachineLoadError().empty()) {
         std::fprintf(stderr, "Almanac: %s\n", quarro::platform::MachineLoadError().c_str());
+        return 2;
     }
     CAlmanacApp app(AppEnvironment{});
     app.InitInstance(quarro::text::FromUtf8(line));
