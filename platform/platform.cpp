@@ -5,11 +5,11 @@
 
 #include "platform/recording_prompt.h"
 #include "platform/sim/machine_snapshot.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/sim_clock.h"
 #include "platform/sim/sim_device_inventory.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_hotfixes.h"
-#include "platform/sim/sim_os.h"
+#include "platform/native/sim_os.h"
 #include "platform/utf8.h"
 
 #ifdef _WIN32
@@ -22,11 +22,11 @@
 #include "platform/win32/service_control_win32.h"
 #include "platform/win32/win32_os.h"
 #else
-#include "platform/sim/code_page_1252.h"
-#include "platform/sim/files_posix.h"
-#include "platform/sim/sim_service_control.h"
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/reg_file.h"
+#include "platform/native/code_page_1252.h"
+#include "platform/native/files_posix.h"
+#include "platform/native/sim_service_control.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/reg_file.h"
 #endif
 
 namespace quarro::platform {

@@ -10,13 +10,13 @@ mkdir -p "$out/include"
 cp -r /usr/include/nlohmann "$out/include/"
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -I. -I"$out/include")
 
-clang++ "${flags[@]}" tests/fuzz/reg_file_fuzz.cpp platform/sim/reg_file.cpp platform/sim/memory_registry.cpp \
-    -o "$out/reg_file_fuzz"
+clang++ "${flags[@]}" tests/fuzz/reg_file_fuzz.cpp platform/native/reg_file.cpp platform/native/code_page_1252.cpp \
+    platform/native/memory_registry.cpp -o "$out/reg_file_fuzz"
 
 # The channel target needs the platform glue, the simulated driver, the crypto and the client.
 clang++ "${flags[@]}" -DQUARRO_DEFAULT_MACHINE='""' tests/fuzz/capsule_fuzz.cpp \
     common/misc_common.cpp common/text.cpp common/ansi.cpp common/format.cpp common/crypto/*.cpp \
-    platform/*.cpp platform/sim/*.cpp -ldl -o "$out/capsule_fuzz"
+    platform/*.cpp platform/sim/*.cpp platform/native/*.cpp -ldl -o "$out/capsule_fuzz"
 
 for target in reg_file_fuzz capsule_fuzz; do
     mkdir -p "$out/corpus/$target"

@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "platform/sim/machine_snapshot.h"
 #include "platform/utf8.h"
+#include "platform/win32_errors.h"
 
 namespace quarro::platform::sim {
 
@@ -13,7 +14,6 @@ namespace {
 
 constexpr std::uintptr_t kMemberToken = 0x44455649;  // "DEVI": marks members this inventory made
 constexpr std::uint32_t kFirstDevInst = 0x100;
-constexpr long kErrorPropertyMissing = 13;
 
 bool Fail(long error) {
     SetLastErrorCode(static_cast<std::uint32_t>(error));
@@ -89,7 +89,7 @@ std::size_t SimDeviceInventory::OpenSets() const {
 
 DeviceInfoSet SimDeviceInventory::OpenPresentDevices() {
     if (!available_) {
-        SetLastErrorCode(static_cast<std::uint32_t>(kErrorPropertyMissing));
+        SetLastErrorCode(static_cast<std::uint32_t>(kErrorInvalidData));
         return 0;
     }
     Lock();
@@ -144,7 +144,7 @@ bool SimDeviceInventory::ReadProperty(DeviceInfoSet set, const DeviceMember& mem
     const Device* device = Find(set, member);
     if (!device) return false;
     auto it = device->properties.find(property);
-    if (it == device->properties.end()) return Fail(kErrorPropertyMissing);
+    if (it == device->properties.end()) return Fail(kErrorInvalidData);
     return CopyOut(it->second, buffer, units);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/sim/machine_snapshot.h"
 #include "platform/sim/sim_device_interfaces.h"
 #include "platform/utf8.h"
+#include "platform/win32_errors.h"
 
 namespace quarro::platform::sim {
 
@@ -94,7 +95,7 @@ bool SimDeviceInterfaces::EnumDeviceInterfaces(DeviceInfoSet set, const Guid& in
     Unlock();
     if (!known) return Fail(kErrorInvalidHandle);
     if (!out) return Fail(kErrorInvalidParameter);
-    if (!lists || index != 0) return Fail(kErrorNoMoreItemsDevice);
+    if (!lists || index != 0) return Fail(kErrorNoMoreItems);
     out->interfaceClass = kMiscDriverInterfaceClass;
     out->index = 0;
     out->reserved = kInterfaceToken;

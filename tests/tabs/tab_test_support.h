@@ -14,12 +14,12 @@
 #include "common/misc_common.h"
 #include "common/text.h"
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/sim_clock.h"
 #include "platform/sim/sim_device_interfaces.h"
 #include "platform/sim/sim_device_inventory.h"
 #include "platform/sim/sim_hotfixes.h"
-#include "platform/sim/sim_os.h"
+#include "platform/native/sim_os.h"
 #include "tabframe/list_table.h"
 
 namespace tab_tests {

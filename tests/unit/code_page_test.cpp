@@ -1,4 +1,4 @@
-#include "platform/sim/code_page_1252.h"
+#include "platform/native/code_page_1252.h"
 
 #include <gtest/gtest.h>
 

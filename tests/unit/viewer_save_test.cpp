@@ -12,7 +12,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/sim_clock.h"
 #include "viewer/report.h"
 #include "viewer/tab.h"
 

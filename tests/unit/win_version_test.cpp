@@ -5,8 +5,8 @@
 #include "common/authority.h"
 #include "common/win_version.h"
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/sim_os.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/sim_os.h"
 
 namespace pf = quarro::platform;
 namespace sim = quarro::platform::sim;

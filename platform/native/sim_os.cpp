@@ -1,4 +1,4 @@
-#include "platform/sim/sim_os.h"
+#include "platform/native/sim_os.h"
 
 #include <cstdlib>
 #include <cstring>
