@@ -1,5 +1,7 @@
 #include "platform/native/code_page_1252.h"
 
+#include "platform/concerns.h"
+
 namespace quarro::platform::sim {
 
 namespace {
@@ -41,6 +43,10 @@ std::u16string CodePage1252::AnsiToWide(std::string_view text) {
     out.reserve(text.size());
     for (char byte : text) out.push_back(ByteToUnit(static_cast<unsigned char>(byte)));
     return out;
+}
+
+std::shared_ptr<ICodePage> MakeSimCodePage(const MachineSnapshot*, std::string*) {
+    return std::make_shared<CodePage1252>();
 }
 
 }  // namespace quarro::platform::sim

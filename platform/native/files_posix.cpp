@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 
+#include "platform/concerns.h"
 #include "platform/last_error.h"
 #include "platform/utf8.h"
 #include "platform/win32_errors.h"
@@ -411,5 +412,7 @@ bool PosixFiles::Append(const char16_t* path, const std::string& bytes) {
     if (!bytes.empty()) state.kept[Canonical(native)] |= kFileAttributeArchive;
     return true;
 }
+
+std::shared_ptr<IFiles> MakeSimFiles(const MachineSnapshot*, std::string*) { return std::make_shared<PosixFiles>(); }
 
 }  // namespace quarro::platform::sim

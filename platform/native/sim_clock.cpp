@@ -4,6 +4,8 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/concerns.h"
+
 namespace quarro::platform::sim {
 
 namespace {
@@ -43,5 +45,7 @@ void FakeClock::Sleep(std::uint32_t milliseconds) {
     sleeps.push_back(milliseconds);
     nowMs += milliseconds;
 }
+
+std::shared_ptr<IClock> MakeSimClock(const MachineSnapshot*, std::string*) { return std::make_shared<SimClock>(); }
 
 }  // namespace quarro::platform::sim

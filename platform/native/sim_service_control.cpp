@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/concerns.h"
 #include "platform/last_error.h"
+#include "platform/sim/machine_snapshot.h"
 #include "platform/utf8.h"
 #include "platform/win32_errors.h"
 
@@ -281,6 +283,10 @@ bool SimServiceControl::Control(ScHandle handle, std::uint32_t control, std::uin
 void SimServiceControl::CloseHandle(ScHandle handle) {
     calls.push_back("Close(" + NameOf(handle) + ")");
     if (handles_.erase(handle) == 0) SetLastErrorCode(kErrorInvalidHandle);
+}
+
+std::shared_ptr<IServiceControl> MakeSimServiceControl(const MachineSnapshot* machine, std::string*) {
+    return std::make_shared<SimServiceControl>(machine ? machine->Section("services") : nullptr);
 }
 
 }  // namespace quarro::platform::sim

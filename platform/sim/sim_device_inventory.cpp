@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/concerns.h"
 #include "platform/last_error.h"
 #include "platform/registry.h"
 #include "platform/sim/machine_snapshot.h"
@@ -155,14 +156,14 @@ bool SimDeviceInventory::ReadInstanceId(DeviceInfoSet set, const DeviceMember& m
     return CopyOut(device->instanceId, buffer, units);
 }
 
-std::unique_ptr<IDeviceInventory> MakeSimDeviceInventory(const MachineSnapshot& machine) {
+std::shared_ptr<IDeviceInventory> MakeSimDeviceInventory(const MachineSnapshot& machine) {
     const nlohmann::json* devices = machine.Section("devices");
     if (!devices) return nullptr;
-    return std::make_unique<SimDeviceInventory>(*devices);
+    return std::make_shared<SimDeviceInventory>(*devices);
 }
 
-std::unique_ptr<IDeviceInventory> MakeEmptyDeviceInventory() {
-    return std::make_unique<SimDeviceInventory>(std::vector<SimDeviceInventory::Device>());
+std::shared_ptr<IDeviceInventory> MakeEmptyDeviceInventory() {
+    return std::make_shared<SimDeviceInventory>(std::vector<SimDeviceInventory::Device>());
 }
 
 }  // namespace quarro::platform::sim

@@ -19,7 +19,7 @@
 #include "platform/sim/sim_device_interfaces.h"
 #include "platform/sim/sim_device_inventory.h"
 #include "platform/sim/sim_hotfixes.h"
-#include "platform/native/sim_os.h"
+#include "platform/native/sim_os_identity.h"
 #include "tabframe/list_table.h"
 
 namespace tab_tests {
