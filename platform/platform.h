@@ -1,15 +1,20 @@
-// Which implementation of each platform concern runs, decided once at process start:
+// The platform services of this process: one implementation per concern (the list is in
+// platform/concerns.h), chosen once at process start:
 //  - Windows build without QUARRO_MACHINE: everything real.
-//  - Windows build with QUARRO_MACHINE=<snapshot folder>: hardware and firmware concerns come
-//    from the snapshot; the operating system's own services (registry, OS identity, files,
-//    windows, services) stay real.
-//  - Native build: everything comes from the snapshot (machines/default when nothing is named).
+//  - Windows build with QUARRO_MACHINE=<snapshot folder>: the hardware concerns come from the
+//    snapshot where it describes them; the operating system's own services (registry, OS
+//    identity, files, windows, services) stay real.
+//  - Native build: everything comes from the snapshot (machines/default when nothing is named),
+//    with stand-ins for the operating system's services.
 // Tests replace single concerns with ScopedOverride.
 #pragma once
 
-#include <memory>
 #include <string>
 
+#include "platform/concerns.h"
+
+// The interfaces of the first concerns, which their callers have always found through this
+// header. A later concern's callers include its own header.
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/device_inventory.h"
@@ -27,25 +32,11 @@
 
 namespace quarro::platform {
 
-namespace sim {
-class MachineSnapshot;
-}
-
+// One pointer per concern; null in a replacement set means "keep the one in use".
 struct Services {
-    IRegistry* registry = nullptr;
-    IOsIdentity* os = nullptr;
-    ISecurity* security = nullptr;
-    IPrompt* prompt = nullptr;
-    INamedMutexes* mutexes = nullptr;
-    IShellFolders* folders = nullptr;
-    IModules* modules = nullptr;
-    ICodePage* codePage = nullptr;
-    IClock* clock = nullptr;
-    IDeviceInterfaces* devices = nullptr;
-    IFiles* files = nullptr;
-    IServiceControl* services = nullptr;
-    IDeviceInventory* inventory = nullptr;
-    IHotfixes* hotfixes = nullptr;
+#define QUARRO_SERVICES_MEMBER(Interface, member, ...) Interface* member = nullptr;
+    QUARRO_PLATFORM_CONCERNS(QUARRO_SERVICES_MEMBER, QUARRO_SERVICES_MEMBER)
+#undef QUARRO_SERVICES_MEMBER
 };
 
 // The services of this process (built on first use).
@@ -57,20 +48,10 @@ const sim::MachineSnapshot* Machine();
 // Why the snapshot could not be loaded (empty when it loaded or none was asked for).
 const std::string& MachineLoadError();
 
-IRegistry& Registry();
-IOsIdentity& Os();
-ISecurity& Security();
-IPrompt& Prompt();
-INamedMutexes& Mutexes();
-IShellFolders& Folders();
-IModules& Modules();
-ICodePage& CodePage();
-IClock& Clock();
-IDeviceInterfaces& Devices();
-IFiles& Files();
-IServiceControl& ServiceControl();
-IDeviceInventory& DeviceInventory();
-IHotfixes& Hotfixes();
+// The accessors: Registry(), Os(), ..., one per concern.
+#define QUARRO_DECLARE_ACCESSOR(Interface, member, Accessor, ...) Interface& Accessor();
+QUARRO_PLATFORM_CONCERNS(QUARRO_DECLARE_ACCESSOR, QUARRO_DECLARE_ACCESSOR)
+#undef QUARRO_DECLARE_ACCESSOR
 
 // Replaces the concerns that `replacement` names (non-null members) for the lifetime of the
 // object; restores the previous set afterwards.

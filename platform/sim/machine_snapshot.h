@@ -28,6 +28,20 @@ private:
     nlohmann::json json_;
 };
 
+// The member `name` of a snapshot section as T; `fallback` when the section or the member is
+// missing, null or of a type that does not convert.
+template <typename T>
+T SectionField(const nlohmann::json* section, const char* name, T fallback) {
+    if (!section || !section->is_object()) return fallback;
+    auto it = section->find(name);
+    if (it == section->end() || it->is_null()) return fallback;
+    try {
+        return it->get<T>();
+    } catch (const nlohmann::json::exception&) {
+        return fallback;
+    }
+}
+
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 

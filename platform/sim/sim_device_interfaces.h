@@ -34,8 +34,6 @@ inline constexpr Guid kMiscDriverInterfaceClass = {
 inline constexpr char16_t kMiscDriverDevicePath[] =
     u"\\\\?\\ROOT#MIRELTA_MISC#0000#{80dcc0c5-bd3e-4bc0-8a06-11eae4ae7224}";
 
-inline constexpr long kErrorSharingViolation = 32;
-
 class SimDeviceInterfaces : public IDeviceInterfaces {
 public:
     // `machine`: the whole machine.json. The driver's device is present when it has a

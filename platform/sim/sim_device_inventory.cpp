@@ -2,10 +2,12 @@
 
 #include <string>
 
+#include "platform/concerns.h"
 #include "platform/last_error.h"
 #include "platform/registry.h"
 #include "platform/sim/machine_snapshot.h"
 #include "platform/utf8.h"
+#include "platform/win32_errors.h"
 
 namespace quarro::platform::sim {
 
@@ -13,7 +15,6 @@ namespace {
 
 constexpr std::uintptr_t kMemberToken = 0x44455649;  // "DEVI": marks members this inventory made
 constexpr std::uint32_t kFirstDevInst = 0x100;
-constexpr long kErrorPropertyMissing = 13;
 
 bool Fail(long error) {
     SetLastErrorCode(static_cast<std::uint32_t>(error));
@@ -89,7 +90,7 @@ std::size_t SimDeviceInventory::OpenSets() const {
 
 DeviceInfoSet SimDeviceInventory::OpenPresentDevices() {
     if (!available_) {
-        SetLastErrorCode(static_cast<std::uint32_t>(kErrorPropertyMissing));
+        SetLastErrorCode(static_cast<std::uint32_t>(kErrorInvalidData));
         return 0;
     }
     Lock();
@@ -144,7 +145,7 @@ bool SimDeviceInventory::ReadProperty(DeviceInfoSet set, const DeviceMember& mem
     const Device* device = Find(set, member);
     if (!device) return false;
     auto it = device->properties.find(property);
-    if (it == device->properties.end()) return Fail(kErrorPropertyMissing);
+    if (it == device->properties.end()) return Fail(kErrorInvalidData);
     return CopyOut(it->second, buffer, units);
 }
 
@@ -155,14 +156,14 @@ bool SimDeviceInventory::ReadInstanceId(DeviceInfoSet set, const DeviceMember& m
     return CopyOut(device->instanceId, buffer, units);
 }
 
-std::unique_ptr<IDeviceInventory> MakeSimDeviceInventory(const MachineSnapshot& machine) {
+std::shared_ptr<IDeviceInventory> MakeSimDeviceInventory(const MachineSnapshot& machine) {
     const nlohmann::json* devices = machine.Section("devices");
     if (!devices) return nullptr;
-    return std::make_unique<SimDeviceInventory>(*devices);
+    return std::make_shared<SimDeviceInventory>(*devices);
 }
 
-std::unique_ptr<IDeviceInventory> MakeEmptyDeviceInventory() {
-    return std::make_unique<SimDeviceInventory>(std::vector<SimDeviceInventory::Device>());
+std::shared_ptr<IDeviceInventory> MakeEmptyDeviceInventory() {
+    return std::make_shared<SimDeviceInventory>(std::vector<SimDeviceInventory::Device>());
 }
 
 }  // namespace quarro::platform::sim

@@ -80,9 +80,9 @@ private:
 
 // The snapshot's devices, or null when machine.json has no "devices" member, so that the caller
 // keeps the real inventory.
-std::unique_ptr<IDeviceInventory> MakeSimDeviceInventory(const MachineSnapshot& machine);
+std::shared_ptr<IDeviceInventory> MakeSimDeviceInventory(const MachineSnapshot& machine);
 
 // A machine with no devices at all: the set opens and is empty.
-std::unique_ptr<IDeviceInventory> MakeEmptyDeviceInventory();
+std::shared_ptr<IDeviceInventory> MakeEmptyDeviceInventory();
 
 }  // namespace quarro::platform::sim

@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "platform/concerns.h"
 #include "platform/last_error.h"
 #include "platform/registry.h"
 #include "platform/sim/machine_snapshot.h"
 #include "platform/sim/sim_device_interfaces.h"
 #include "platform/utf8.h"
+#include "platform/win32_errors.h"
 
 namespace quarro::platform::sim {
 
@@ -231,11 +233,11 @@ void SimDeviceInterfaces::CloseHandle(DeviceHandle device) {
     SetLastErrorCode(ours ? 0 : static_cast<std::uint32_t>(kErrorInvalidHandle));
 }
 
-std::unique_ptr<IDeviceInterfaces> MakeSimDeviceInterfaces(const MachineSnapshot& machine) {
+std::shared_ptr<IDeviceInterfaces> MakeSimDeviceInterfaces(const MachineSnapshot& machine) {
     if (!DriverSection(machine.Json())) return nullptr;
-    return std::make_unique<SimDeviceInterfaces>(machine.Json());
+    return std::make_shared<SimDeviceInterfaces>(machine.Json());
 }
 
-std::unique_ptr<IDeviceInterfaces> MakeAbsentDeviceInterfaces() { return std::make_unique<AbsentDeviceInterfaces>(); }
+std::shared_ptr<IDeviceInterfaces> MakeAbsentDeviceInterfaces() { return std::make_shared<AbsentDeviceInterfaces>(); }
 
 }  // namespace quarro::platform::sim

@@ -11,9 +11,9 @@ class MachineSnapshot;
 
 // The devices the snapshot describes (the Mirelta Misc Driver's interface when machine.json has
 // a "miscDriver" section), or null when it describes none, so that the caller keeps the real ones.
-std::unique_ptr<IDeviceInterfaces> MakeSimDeviceInterfaces(const MachineSnapshot& machine);
+std::shared_ptr<IDeviceInterfaces> MakeSimDeviceInterfaces(const MachineSnapshot& machine);
 
 // A machine with no such devices at all: every class enumerates empty.
-std::unique_ptr<IDeviceInterfaces> MakeAbsentDeviceInterfaces();
+std::shared_ptr<IDeviceInterfaces> MakeAbsentDeviceInterfaces();
 
 }  // namespace quarro::platform::sim

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/concerns.h"
 #include "platform/sim/machine_snapshot.h"
 #include "platform/utf8.h"
 
@@ -41,14 +42,14 @@ bool SimHotfixes::Query(const std::function<bool(const HotfixObject&)>& visit) {
     return true;
 }
 
-std::unique_ptr<IHotfixes> MakeSimHotfixes(const MachineSnapshot& machine) {
+std::shared_ptr<IHotfixes> MakeSimHotfixes(const MachineSnapshot& machine) {
     const nlohmann::json* hotfixes = machine.Section("hotfixes");
     if (!hotfixes) return nullptr;
-    return std::make_unique<SimHotfixes>(*hotfixes);
+    return std::make_shared<SimHotfixes>(*hotfixes);
 }
 
-std::unique_ptr<IHotfixes> MakeEmptyHotfixes() {
-    return std::make_unique<SimHotfixes>(std::vector<HotfixObject>());
+std::shared_ptr<IHotfixes> MakeEmptyHotfixes() {
+    return std::make_shared<SimHotfixes>(std::vector<HotfixObject>());
 }
 
 }  // namespace quarro::platform::sim

@@ -43,9 +43,9 @@ private:
 
 // The snapshot's hotfixes, or null when machine.json has no "hotfixes" member, so that the
 // caller keeps the real WMI.
-std::unique_ptr<IHotfixes> MakeSimHotfixes(const MachineSnapshot& machine);
+std::shared_ptr<IHotfixes> MakeSimHotfixes(const MachineSnapshot& machine);
 
 // A machine without installed updates: the query succeeds and returns nothing.
-std::unique_ptr<IHotfixes> MakeEmptyHotfixes();
+std::shared_ptr<IHotfixes> MakeEmptyHotfixes();
 
 }  // namespace quarro::platform::sim

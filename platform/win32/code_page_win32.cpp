@@ -1,7 +1,13 @@
-#include "platform/win32/code_page_win32.h"
-
+// The process's ANSI code page (CP_ACP) through WideCharToMultiByte / MultiByteToWideChar.
+//
+// Unmappable characters become the code page's default character without best-fit substitution
+// (WC_NO_BEST_FIT_CHARS), matching the simulated code page; see platform/code_page.h. When the
+// ANSI code page is UTF-8 (the Windows 10 option "use Unicode UTF-8 for worldwide language
+// support"), that flag is not allowed and every character has a form anyway, so no flag is passed.
 #include <climits>
 
+#include "platform/code_page.h"
+#include "platform/concerns.h"
 #include "platform/win32/wide.h"
 
 namespace quarro::platform::win32 {
@@ -12,6 +18,12 @@ namespace {
 int ClampLength(std::size_t size) { return size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size); }
 
 DWORD WideToAnsiFlags() { return GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS; }
+
+class CodePageWin32 : public ICodePage {
+public:
+    std::string WideToAnsi(std::u16string_view text) override;
+    std::u16string AnsiToWide(std::string_view text) override;
+};
 
 }  // namespace
 
@@ -38,5 +50,7 @@ std::u16string CodePageWin32::AnsiToWide(std::string_view text) {
     out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return out;
 }
+
+std::shared_ptr<ICodePage> MakeWin32CodePage() { return std::make_shared<CodePageWin32>(); }
 
 }  // namespace quarro::platform::win32

@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/concerns.h"
+#include "platform/win32/handles.h"
+
 #ifdef CreateFile
 #undef CreateFile
 #endif
@@ -118,17 +121,17 @@ long Win32DeviceInterfaces::QueryDriverKeyValue(DeviceInfoSet set, const DeviceI
         const DWORD error = GetLastError();
         return error ? static_cast<long>(error) : ERROR_NO_MORE_ITEMS;
     }
-    const HKEY key = SetupDiOpenDevRegKey(Set(set), &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
-    if (key == INVALID_HANDLE_VALUE) {
+    const HKEY opening = SetupDiOpenDevRegKey(Set(set), &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
+    if (opening == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error ? static_cast<long>(error) : ERROR_FILE_NOT_FOUND;
     }
+    const quarro::win32::UniqueRegKey key(opening);
     if (opened) *opened = true;
     DWORD valueType = 0;
     DWORD valueSize = size ? *size : 0;
-    const LONG result = RegQueryValueExW(key, reinterpret_cast<const wchar_t*>(name), nullptr, &valueType, data,
+    const LONG result = RegQueryValueExW(key.Get(), reinterpret_cast<const wchar_t*>(name), nullptr, &valueType, data,
                                          size ? &valueSize : nullptr);
-    RegCloseKey(key);
     if (type && (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)) *type = valueType;
     if (size && (result == ERROR_SUCCESS || result == ERROR_MORE_DATA)) *size = valueSize;
     return result;
@@ -155,5 +158,7 @@ bool Win32DeviceInterfaces::DeviceIoControl(DeviceHandle device, std::uint32_t c
 void Win32DeviceInterfaces::CloseHandle(DeviceHandle device) {
     if (device != kInvalidDevice && device != 0) ::CloseHandle(reinterpret_cast<HANDLE>(device));
 }
+
+std::shared_ptr<IDeviceInterfaces> MakeWin32DeviceInterfaces() { return std::make_shared<Win32DeviceInterfaces>(); }
 
 }  // namespace quarro::platform::win32

@@ -1,7 +1,9 @@
-#include "platform/win32/device_inventory_win32.h"
-
+// The device-inventory concern on Windows: SetupAPI over all present devices.
 #include <windows.h>
 #include <setupapi.h>
+
+#include "platform/concerns.h"
+#include "platform/device_inventory.h"
 
 namespace quarro::platform::win32 {
 
@@ -24,6 +26,17 @@ bool Member(DeviceInfoSet set, const DeviceMember& member, SP_DEVINFO_DATA* data
     }
     return true;
 }
+
+class Win32DeviceInventory : public IDeviceInventory {
+public:
+    DeviceInfoSet OpenPresentDevices() override;
+    void CloseDevices(DeviceInfoSet set) override;
+    bool EnumDevice(DeviceInfoSet set, std::uint32_t index, DeviceMember* member) override;
+    bool ReadProperty(DeviceInfoSet set, const DeviceMember& member, std::uint32_t property, char16_t* buffer,
+                      std::uint32_t units) override;
+    bool ReadInstanceId(DeviceInfoSet set, const DeviceMember& member, char16_t* buffer,
+                        std::uint32_t units) override;
+};
 
 }  // namespace
 
@@ -80,5 +93,7 @@ bool Win32DeviceInventory::ReadInstanceId(DeviceInfoSet set, const DeviceMember&
     buffer[units - 1] = 0;
     return true;
 }
+
+std::shared_ptr<IDeviceInventory> MakeWin32DeviceInventory() { return std::make_shared<Win32DeviceInventory>(); }
 
 }  // namespace quarro::platform::win32

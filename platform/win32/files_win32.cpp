@@ -2,11 +2,16 @@
 
 #include <new>
 
+#include "platform/concerns.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace quarro::platform::win32 {
 
 namespace {
+
+using quarro::win32::UniqueFile;
+using quarro::win32::UniqueFindHandle;
 
 HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
@@ -28,11 +33,10 @@ bool WriteAll(HANDLE file, const char* data, std::size_t size) {
     return true;
 }
 
-// CloseHandle that leaves the caller's last error as it was.
-void CloseKeepingError(HANDLE file) {
-    const DWORD error = GetLastError();
-    ::CloseHandle(file);
-    SetLastError(error);
+// Closes `file` now, leaving the caller's last error as it was.
+void CloseKeepingError(UniqueFile& file) {
+    const KeepLastError keep;
+    file.Reset();
 }
 
 }  // namespace
@@ -95,8 +99,8 @@ std::vector<std::u16string> Win32Files::FindFiles(const char16_t* folder, const 
         return names;
     }
     WIN32_FIND_DATAW found{};
-    HANDLE finder = FindFirstFileW(W(search.c_str()), &found);
-    if (finder == INVALID_HANDLE_VALUE) return names;
+    UniqueFindHandle finder(FindFirstFileW(W(search.c_str()), &found));
+    if (!finder) return names;
     DWORD error = ERROR_NO_MORE_FILES;
     try {
         do {
@@ -105,13 +109,13 @@ std::vector<std::u16string> Win32Files::FindFiles(const char16_t* folder, const 
             std::size_t length = 0;
             while (length < MAX_PATH && found.cFileName[length] != 0) ++length;
             names.emplace_back(U(found.cFileName), length);
-        } while (FindNextFileW(finder, &found));
+        } while (FindNextFileW(finder.Get(), &found));
         error = GetLastError();
     } catch (const std::bad_alloc&) {
         names.clear();
         error = ERROR_NOT_ENOUGH_MEMORY;
     }
-    FindClose(finder);
+    finder.Reset();
     SetLastError(error);
     return names;
 }
@@ -121,16 +125,16 @@ bool Win32Files::ReadAll(const char16_t* path, std::string* bytes) {
         SetLastError(bytes ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
         return false;
     }
-    HANDLE file = CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueFile file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     std::string content;
     char chunk[16384];
     bool ok = true;
     try {
         for (;;) {
             DWORD got = 0;
-            if (!ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
+            if (!ReadFile(file.Get(), chunk, sizeof(chunk), &got, nullptr)) {
                 ok = false;
                 break;
             }
@@ -152,14 +156,16 @@ bool Win32Files::Append(const char16_t* path, const std::string& bytes) {
         return false;
     }
     // Open without truncation, others may read but not write; then write at the end.
-    HANDLE file = CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueFile file(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     LARGE_INTEGER zero{};
-    const bool ok = SetFilePointerEx(file, zero, nullptr, FILE_END) &&
-                    WriteAll(file, bytes.data(), bytes.size());
+    const bool ok = SetFilePointerEx(file.Get(), zero, nullptr, FILE_END) &&
+                    WriteAll(file.Get(), bytes.data(), bytes.size());
     CloseKeepingError(file);
     return ok;
 }
+
+std::shared_ptr<IFiles> MakeWin32Files() { return std::make_shared<Win32Files>(); }
 
 }  // namespace quarro::platform::win32

@@ -1,6 +1,10 @@
+// The shell-folder concern on Windows: SHGetKnownFolderPath, SHGetFolderPathW where that is
+// missing.
 #include <shlobj.h>
 
-#include "platform/win32/win32_os.h"
+#include "platform/concerns.h"
+#include "platform/shell_folders.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace quarro::platform::win32 {
@@ -31,32 +35,29 @@ FolderIds IdsOf(KnownFolder folder) {
     return {};
 }
 
-}  // namespace
-
-bool Win32ShellFolders::GetKnownFolderPath(KnownFolder folder, std::u16string* path) {
-    if (!path) return false;
-    const FolderIds ids = IdsOf(folder);
-    // SHGetKnownFolderPath exists from Vista on; older systems answer SHGetFolderPathW.
-    using KnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
-    HMODULE shell = GetModuleHandleW(L"shell32.dll");
-    auto knownFolderPath = shell ? reinterpret_cast<KnownFolderPath>(
-                                       reinterpret_cast<void*>(GetProcAddress(shell, "SHGetKnownFolderPath")))
-                                 : nullptr;
-    if (knownFolderPath) {
-        PWSTR found = nullptr;
-        const HRESULT hr = knownFolderPath(ids.known, 0, nullptr, &found);
-        if (SUCCEEDED(hr) && found) {
-            *path = U(found);
-            CoTaskMemFree(found);
+class Win32ShellFolders : public IShellFolders {
+public:
+    bool GetKnownFolderPath(KnownFolder folder, std::u16string* path) override {
+        if (!path) return false;
+        const FolderIds ids = IdsOf(folder);
+        // SHGetKnownFolderPath exists from Vista on; older systems answer SHGetFolderPathW.
+        using KnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+        if (const auto knownFolderPath = LoadedExport<KnownFolderPath>(L"shell32.dll", "SHGetKnownFolderPath")) {
+            // The shell's string is freed on every path, also when the copy throws.
+            quarro::win32::CoTaskString found;
+            if (FAILED(knownFolderPath(ids.known, 0, nullptr, found.Put())) || !found.Get()) return false;
+            *path = U(found.Get());
             return !path->empty();
         }
-        if (found) CoTaskMemFree(found);
-        return false;
+        wchar_t buffer[MAX_PATH] = {};
+        if (FAILED(SHGetFolderPathW(nullptr, ids.csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return false;
+        *path = U(buffer);
+        return !path->empty();
     }
-    wchar_t buffer[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, ids.csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return false;
-    *path = U(buffer);
-    return !path->empty();
-}
+};
+
+}  // namespace
+
+std::shared_ptr<IShellFolders> MakeWin32ShellFolders() { return std::make_shared<Win32ShellFolders>(); }
 
 }  // namespace quarro::platform::win32

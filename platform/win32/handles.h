@@ -1,8 +1,8 @@
 // Owners of Win32 objects, for every layer's Win32 code: kernel handles (both "no handle"
 // values), files and named pipes, registry keys, device-information sets, service handles,
-// libraries, find handles, windows, icons, GDI objects, device contexts, COM interfaces, BSTRs,
-// VARIANTs, shell memory, COM initialisation and overlapped I/O still in flight. Each owner holds
-// exactly one object, is movable and not copyable, and releases its object on every path.
+// libraries, find handles, windows, icons, GDI objects, device contexts, SIDs, COM interfaces,
+// BSTRs, VARIANTs, shell memory, COM initialisation and overlapped I/O still in flight. Each owner
+// holds exactly one object, is movable and not copyable, and releases its object on every path.
 #pragma once
 
 #include <windows.h>
@@ -76,6 +76,11 @@ struct MemoryDcTraits {  // CreateCompatibleDC, CreateDCW
     static HDC None() { return nullptr; }
     static void Close(HDC dc) { DeleteDC(dc); }
 };
+struct SidTraits {  // AllocateAndInitializeSid
+    using Handle = PSID;
+    static PSID None() { return nullptr; }
+    static void Close(PSID sid) { FreeSid(sid); }
+};
 struct CoTaskMemTraits {  // strings and blocks the shell hands out
     using Handle = void*;
     static void* None() { return nullptr; }
@@ -94,6 +99,7 @@ using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueSid = UniqueHandle<SidTraits>;
 using UniqueCoTaskMem = UniqueHandle<CoTaskMemTraits>;
 
 // A window's device context (GetDC/GetWindowDC), given back with ReleaseDC to that window.

@@ -1,15 +1,13 @@
 #include "platform/module_resources.h"
 
+#include "platform/win32/handles.h"
 #include "platform/win32/wide.h"
 
 namespace quarro::platform {
 
 std::u16string LoadResourceString(const void* addressInModule, std::uint32_t id) {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCWSTR>(addressInModule), &module)) {
-        return {};
-    }
+    const HINSTANCE module = quarro::win32::ModuleOfAddress(addressInModule);
+    if (!module) return {};
     // With a zero buffer size LoadStringW hands back a pointer to the resource text itself.
     const wchar_t* text = nullptr;
     const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);

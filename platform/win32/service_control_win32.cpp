@@ -1,9 +1,11 @@
+// The real service control manager behind IServiceControl.
 #include "platform/win32/wide.h"
 
 // <windows.h> maps OpenService to OpenServiceW; here it names the interface's member.
 #undef OpenService
 
-#include "platform/win32/service_control_win32.h"
+#include "platform/concerns.h"
+#include "platform/service_control.h"
 
 namespace quarro::platform::win32 {
 
@@ -17,6 +19,18 @@ static_assert(SERVICE_NO_CHANGE == kServiceNoChange, "SERVICE_NO_CHANGE");
 static_assert(SC_MANAGER_ALL_ACCESS == kScManagerAllAccess, "SC_MANAGER_ALL_ACCESS");
 static_assert(SERVICE_RUNNING == kServiceRunning && SERVICE_STOPPED == kServiceStopped, "service states");
 static_assert(SERVICE_CONTROL_STOP == kServiceControlStop, "SERVICE_CONTROL_STOP");
+
+class Win32ServiceControl : public IServiceControl {
+public:
+    ScHandle OpenManager(std::uint32_t access) override;
+    ScHandle OpenService(ScHandle manager, const char16_t* name, std::uint32_t access) override;
+    bool ChangeStartType(ScHandle service, std::uint32_t startType) override;
+    bool QueryState(ScHandle service, std::uint32_t* state) override;
+    bool Start(ScHandle service) override;
+    // *state (when given) is written only when the control succeeds.
+    bool Control(ScHandle service, std::uint32_t control, std::uint32_t* state) override;
+    void CloseHandle(ScHandle handle) override;
+};
 
 }  // namespace
 
@@ -60,5 +74,7 @@ bool Win32ServiceControl::Control(ScHandle service, std::uint32_t control, std::
 void Win32ServiceControl::CloseHandle(ScHandle handle) {
     if (handle) CloseServiceHandle(AsHandle(handle));
 }
+
+std::shared_ptr<IServiceControl> MakeWin32ServiceControl() { return std::make_shared<Win32ServiceControl>(); }
 
 }  // namespace quarro::platform::win32

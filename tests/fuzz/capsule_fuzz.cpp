@@ -17,9 +17,9 @@
 #include "common/misc_common.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
+#include "platform/native/memory_registry.h"
 #include "platform/sim/misc_driver.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/sim_clock.h"
 
 namespace pf = quarro::platform;
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/reg_file.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/reg_file.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/platform.h"
 
 #ifndef _WIN32
-#include "platform/sim/memory_registry.h"
+#include "platform/native/memory_registry.h"
 #endif
 
 namespace pf = quarro::platform;

@@ -11,7 +11,7 @@
 #include "platform/platform.h"
 
 #ifndef _WIN32
-#include "platform/sim/sim_service_control.h"
+#include "platform/native/sim_service_control.h"
 #endif
 
 // Should <windows.h> have come in (it maps OpenService to OpenServiceW), the interface's member

@@ -1,5 +1,5 @@
 // The native file concern: Win32 file semantics over POSIX files.
-#include "platform/sim/files_posix.h"
+#include "platform/native/files_posix.h"
 
 #include <gtest/gtest.h>
 

@@ -21,8 +21,8 @@
 #include "common/misc_functions.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/sim_clock.h"
 #include "platform/sim/sim_device_interfaces.h"
 
 namespace mc = MiscCommon;

@@ -17,8 +17,8 @@
 #include "platform/last_error.h"
 #include "platform/platform.h"
 #include "platform/sim/machine_snapshot.h"
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/sim_clock.h"
 #include "platform/sim/sim_device_interfaces.h"
 #include "platform/sim/sim_devices.h"
 

@@ -1,6 +1,6 @@
 // The simulated service control manager: its table from machine.json and the answers of the
 // real manager.
-#include "platform/sim/sim_service_control.h"
+#include "platform/native/sim_service_control.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
+#include "platform/native/memory_registry.h"
 #include "tabframe/column_widths.h"
 #include "tabframe/list_module.h"
 #include "tabframe/report_writer.h"

@@ -9,7 +9,7 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/sim_clock.h"
 #include "viewer/command_line.h"
 #include "viewer/instance_guard.h"
 #include "viewer/report.h"

@@ -14,8 +14,8 @@
 
 #include "common/text.h"
 #include "platform/platform.h"
-#include "platform/sim/files_posix.h"
-#include "platform/sim/sim_clock.h"
+#include "platform/native/files_posix.h"
+#include "platform/native/sim_clock.h"
 #include "viewer/report.h"
 #include "viewer/tab.h"
 

@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include "common/text.h"
+#include "platform/concerns.h"
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
+#include "platform/native/memory_registry.h"
 #include "platform/sim/sim_devices.h"
-#include "platform/sim/sim_os.h"
+#include "platform/native/sim_prompt.h"
+#include "platform/native/sim_os_identity.h"
 #include "viewer/app.h"
 #include "viewer/report.h"
 
@@ -33,12 +35,16 @@ public:
     }
 };
 
-class OrderedMutexes : public sim::SimNamedMutexes {
+class OrderedMutexes : public pf::INamedMutexes {
 public:
     pf::MutexHandle Create(const char16_t* name, bool* alreadyExisted) override {
         events.push_back("mutex " + quarro::text::ToUtf8(name));
-        return SimNamedMutexes::Create(name, alreadyExisted);
+        return inner_->Create(name, alreadyExisted);
     }
+    void Close(pf::MutexHandle mutex) override { inner_->Close(mutex); }
+
+private:
+    std::shared_ptr<pf::INamedMutexes> inner_ = sim::MakeSimNamedMutexes(nullptr, nullptr);
 };
 
 class NoLibraries : public pf::IModules {
@@ -144,7 +150,7 @@ TEST_F(ViewerStartup, FutureWindowsQuestionComesBeforeTheMutexAndNoEndsEveryRun)
 
 TEST_F(ViewerStartup, ReportRunWithoutDocumentsFolderStopsBeforeTheSession) {
     // No driver: a run that went on to open the session would show its message.
-    const std::unique_ptr<pf::IDeviceInterfaces> absent = sim::MakeAbsentDeviceInterfaces();
+    const std::shared_ptr<pf::IDeviceInterfaces> absent = sim::MakeAbsentDeviceInterfaces();
     pf::Services s;
     s.devices = absent.get();
     const pf::ScopedOverride noDriver(s);

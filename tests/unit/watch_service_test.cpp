@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_clock.h"
-#include "platform/sim/sim_service_control.h"
+#include "platform/native/sim_clock.h"
+#include "platform/native/sim_service_control.h"
 
 namespace {
 

@@ -5,8 +5,10 @@
 #include "common/authority.h"
 #include "common/win_version.h"
 #include "platform/platform.h"
-#include "platform/sim/memory_registry.h"
-#include "platform/sim/sim_os.h"
+#include "platform/native/memory_registry.h"
+#include "platform/native/sim_os_identity.h"
+#include "platform/native/sim_prompt.h"
+#include "platform/native/sim_security.h"
 
 namespace pf = quarro::platform;
 namespace sim = quarro::platform::sim;

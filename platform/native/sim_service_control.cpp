@@ -1,25 +1,16 @@
-#include "platform/sim/sim_service_control.h"
+#include "platform/native/sim_service_control.h"
 
 #include <cstdio>
 
+#include "platform/concerns.h"
 #include "platform/last_error.h"
+#include "platform/sim/machine_snapshot.h"
 #include "platform/utf8.h"
+#include "platform/win32_errors.h"
 
 namespace quarro::platform::sim {
 
 namespace {
-
-constexpr std::uint32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kErrorInvalidHandle = 6;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorInvalidName = 123;
-constexpr std::uint32_t kErrorInvalidServiceControl = 1052;
-constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
-constexpr std::uint32_t kErrorServiceDisabled = 1058;
-constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
-constexpr std::uint32_t kErrorServiceCannotAcceptControl = 1061;
-constexpr std::uint32_t kErrorServiceNotActive = 1062;
-constexpr std::uint32_t kErrorServiceMarkedForDelete = 1072;
 
 // Access rights beyond the ones platform/service_control.h names.
 constexpr std::uint32_t kReadControl = 0x00020000;           // STANDARD_RIGHTS_READ/WRITE/EXECUTE
@@ -292,6 +283,10 @@ bool SimServiceControl::Control(ScHandle handle, std::uint32_t control, std::uin
 void SimServiceControl::CloseHandle(ScHandle handle) {
     calls.push_back("Close(" + NameOf(handle) + ")");
     if (handles_.erase(handle) == 0) SetLastErrorCode(kErrorInvalidHandle);
+}
+
+std::shared_ptr<IServiceControl> MakeSimServiceControl(const MachineSnapshot* machine, std::string*) {
+    return std::make_shared<SimServiceControl>(machine ? machine->Section("services") : nullptr);
 }
 
 }  // namespace quarro::platform::sim

@@ -1,7 +1,9 @@
-#include "platform/sim/reg_file.h"
+#include "platform/native/reg_file.h"
 
 #include <optional>
 #include <utility>
+
+#include "platform/sim/code_page_1252.h"
 
 namespace quarro::platform::sim {
 
@@ -111,8 +113,6 @@ bool DecodeUtf8(std::string_view bytes, std::u16string* text, std::string* error
     return true;
 }
 
-char16_t FromCp1252(std::uint8_t b);
-
 bool StartsWith(std::string_view bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && bytes.substr(0, prefix.size()) == prefix;
 }
@@ -139,7 +139,7 @@ bool Decode(std::string_view bytes, std::u16string* text, std::string* error) {
     // REGEDIT4 files are 8-bit text in the ANSI code page, which is rarely valid UTF-8.
     if (!StartsWith(bytes, "REGEDIT4")) return false;
     text->clear();
-    for (char b : bytes) text->push_back(FromCp1252(static_cast<std::uint8_t>(b)));
+    for (char b : bytes) text->push_back(CodePage1252::ByteToUnit(static_cast<unsigned char>(b)));
     error->clear();
     return true;
 }
@@ -239,21 +239,10 @@ void AppendUtf16Le(std::u16string_view s, std::vector<std::uint8_t>* out) {
     }
 }
 
-// Windows code page 1252, 0x80..0x9F (the rest maps to the same code point).
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-char16_t FromCp1252(std::uint8_t b) {
-    return (b >= 0x80 && b < 0xA0) ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
-}
-
 std::vector<std::uint8_t> AnsiToUtf16Le(const std::vector<std::uint8_t>& ansi) {
     std::u16string wide;
     wide.reserve(ansi.size());
-    for (std::uint8_t b : ansi) wide.push_back(FromCp1252(b));
+    for (std::uint8_t b : ansi) wide.push_back(CodePage1252::ByteToUnit(b));
     std::vector<std::uint8_t> out;
     AppendUtf16Le(wide, &out);
     return out;

@@ -1,7 +1,5 @@
 // Natively the last error is a per-thread value, as on Windows. (The Windows build uses the
 // real one, see platform/win32/last_error_win32.cpp.)
-#ifndef _WIN32
-
 #include "platform/last_error.h"
 
 namespace quarro::platform {
@@ -14,5 +12,3 @@ std::uint32_t GetLastErrorCode() { return lastError; }
 void SetLastErrorCode(std::uint32_t error) { lastError = error; }
 
 }  // namespace quarro::platform
-
-#endif

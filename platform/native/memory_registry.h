@@ -67,7 +67,7 @@
 #include <unordered_map>
 
 #include "platform/registry.h"
-#include "platform/sim/reg_file.h"
+#include "platform/native/reg_file.h"
 
 namespace quarro::platform::sim {
 

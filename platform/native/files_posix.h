@@ -17,9 +17,6 @@
 // in-memory registry does, so that a native run and a run under Wine write the same files:
 // creating over a hidden or system file succeeds and keeps those attributes (Windows refuses
 // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL on such a file with ERROR_ACCESS_DENIED).
-//
-// The Windows build always uses the real files (win32::Win32Files) and never selects this class;
-// there it compiles to bodies that fail with ERROR_NOT_SUPPORTED.
 #pragma once
 
 #include "platform/files.h"

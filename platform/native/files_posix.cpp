@@ -1,12 +1,5 @@
-#include "platform/sim/files_posix.h"
+#include "platform/native/files_posix.h"
 
-#include <new>
-#include <string>
-
-#include "platform/last_error.h"
-#include "platform/utf8.h"
-
-#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,32 +9,17 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
-#endif
+#include <new>
+#include <string>
+
+#include "platform/concerns.h"
+#include "platform/last_error.h"
+#include "platform/utf8.h"
+#include "platform/win32_errors.h"
 
 namespace quarro::platform::sim {
 
 namespace {
-
-// Win32 error codes this file reports.
-constexpr std::uint32_t kErrorSuccess = 0;
-constexpr std::uint32_t kErrorFileNotFound = 2;
-constexpr std::uint32_t kErrorPathNotFound = 3;
-constexpr std::uint32_t kErrorTooManyOpenFiles = 4;
-constexpr std::uint32_t kErrorAccessDenied = 5;
-constexpr std::uint32_t kErrorInvalidHandle = 6;
-constexpr std::uint32_t kErrorNotEnoughMemory = 8;
-constexpr std::uint32_t kErrorNoMoreFiles = 18;
-constexpr std::uint32_t kErrorGenFailure = 31;
-constexpr std::uint32_t kErrorSharingViolation = 32;
-[[maybe_unused]] constexpr std::uint32_t kErrorNotSupported = 50;  // only the Windows build fails with it
-constexpr std::uint32_t kErrorFileExists = 80;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
-constexpr std::uint32_t kErrorDiskFull = 112;
-constexpr std::uint32_t kErrorAlreadyExists = 183;
-constexpr std::uint32_t kErrorFilenameTooLong = 206;
-constexpr std::uint32_t kErrorNoAccess = 998;
-constexpr std::uint32_t kErrorIoDevice = 1117;
-constexpr std::uint32_t kErrorCantResolveFilename = 1921;
 
 char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
@@ -79,8 +57,6 @@ bool MatchesFilePattern(const std::u16string& name, const std::u16string& patter
     return size >= 2 && pattern[size - 2] == u'.' && pattern[size - 1] == u'*' &&
            MatchesPlain(name, pattern.substr(0, size - 2));
 }
-
-#ifndef _WIN32
 
 namespace {
 
@@ -437,39 +413,6 @@ bool PosixFiles::Append(const char16_t* path, const std::string& bytes) {
     return true;
 }
 
-#else
-
-// Never selected in the Windows build (see the header): every call fails.
-FileHandle PosixFiles::CreateForWriting(const char16_t*, std::uint32_t) {
-    SetLastErrorCode(kErrorNotSupported);
-    return kInvalidFile;
-}
-bool PosixFiles::Write(FileHandle, const void*, std::uint32_t) {
-    SetLastErrorCode(kErrorNotSupported);
-    return false;
-}
-void PosixFiles::Close(FileHandle) {}
-std::uint32_t PosixFiles::GetAttributes(const char16_t*) {
-    SetLastErrorCode(kErrorNotSupported);
-    return kInvalidFileAttributes;
-}
-bool PosixFiles::SetAttributes(const char16_t*, std::uint32_t) {
-    SetLastErrorCode(kErrorNotSupported);
-    return false;
-}
-std::vector<std::u16string> PosixFiles::FindFiles(const char16_t*, const char16_t*) {
-    SetLastErrorCode(kErrorNotSupported);
-    return {};
-}
-bool PosixFiles::ReadAll(const char16_t*, std::string*) {
-    SetLastErrorCode(kErrorNotSupported);
-    return false;
-}
-bool PosixFiles::Append(const char16_t*, const std::string&) {
-    SetLastErrorCode(kErrorNotSupported);
-    return false;
-}
-
-#endif
+std::shared_ptr<IFiles> MakeSimFiles(const MachineSnapshot*, std::string*) { return std::make_shared<PosixFiles>(); }
 
 }  // namespace quarro::platform::sim

@@ -1,4 +1,4 @@
-#include "platform/sim/memory_registry.h"
+#include "platform/native/memory_registry.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,10 @@
-#include "platform/sim/sim_clock.h"
+#include "platform/native/sim_clock.h"
 
 #include <chrono>
 #include <ctime>
 #include <thread>
+
+#include "platform/concerns.h"
 
 namespace quarro::platform::sim {
 
@@ -11,11 +13,7 @@ namespace {
 SystemTime FromTimePoint(std::chrono::system_clock::time_point now, bool local) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm parts{};
-#ifdef _WIN32
-    local ? localtime_s(&parts, &seconds) : gmtime_s(&parts, &seconds);
-#else
     local ? localtime_r(&seconds, &parts) : gmtime_r(&seconds, &parts);
-#endif
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     return {static_cast<std::uint16_t>(parts.tm_year + 1900), static_cast<std::uint16_t>(parts.tm_mon + 1),
             static_cast<std::uint16_t>(parts.tm_wday),        static_cast<std::uint16_t>(parts.tm_mday),
@@ -47,5 +45,7 @@ void FakeClock::Sleep(std::uint32_t milliseconds) {
     sleeps.push_back(milliseconds);
     nowMs += milliseconds;
 }
+
+std::shared_ptr<IClock> MakeSimClock(const MachineSnapshot*, std::string*) { return std::make_shared<SimClock>(); }
 
 }  // namespace quarro::platform::sim
