@@ -61,11 +61,16 @@ run)
     for reg in "${regs[@]}"; do
         "$WINE" regedit /S "$(windows_path "$reg")" >/dev/null 2>&1
     done
-    # regedit and winecfg write through the wineserver, which saves the registry lazily; the
-    # program sees the same server, so nothing needs flushing here.
+    # regedit and winecfg write through the wineserver, which saves the registry lazily; a
+    # console program sees the same server, so nothing needs flushing here.
     program=$1
     shift
     if [ "$gui" = 1 ]; then
+        # A wineserver still up from winecfg, regedit or an earlier test serves a desktop made
+        # without a display: windows created on it are destroyed at once ("no driver could be
+        # loaded"), so a GUI program waits for that server to end and starts its own desktop
+        # on the private display. The server saves the registry as it ends.
+        "$WINESERVER" -w
         exec xvfb-run -a -s "-screen 0 1280x1024x24" "$WINE" "$program" "$@"
     else
         unset DISPLAY
