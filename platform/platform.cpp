@@ -9,6 +9,7 @@
 #include "platform/sim/sim_device_inventory.h"
 #include "platform/sim/sim_devices.h"
 #include "platform/sim/sim_hotfixes.h"
+#include "platform/sim/sim_system_info.h"
 #include "platform/sim/sim_os.h"
 #include "platform/utf8.h"
 
@@ -19,6 +20,7 @@
 #include "platform/win32/device_inventory_win32.h"
 #include "platform/win32/files_win32.h"
 #include "platform/win32/hotfixes_win32.h"
+#include "platform/win32/system_info_win32.h"
 #include "platform/win32/service_control_win32.h"
 #include "platform/win32/win32_os.h"
 #else
@@ -74,6 +76,7 @@ struct Holder {
     std::unique_ptr<IServiceControl> services;
     std::unique_ptr<IDeviceInventory> inventory;
     std::unique_ptr<IHotfixes> hotfixes;
+    std::unique_ptr<ISystemInfo> systemInfo;
     Services services_;
 };
 
@@ -100,6 +103,7 @@ Holder* Build() {
     if (!holder->inventory) holder->inventory = std::make_unique<win32::Win32DeviceInventory>();
     if (holder->machine) holder->hotfixes = sim::MakeSimHotfixes(*holder->machine);
     if (!holder->hotfixes) holder->hotfixes = std::make_unique<win32::Win32Hotfixes>();
+    holder->systemInfo = std::make_unique<win32::Win32SystemInfo>();
 #else
     const sim::MachineSnapshot* machine = holder->machine.get();
     const nlohmann::json* os = machine ? machine->Section("os") : nullptr;
@@ -128,6 +132,7 @@ Holder* Build() {
     if (!holder->inventory) holder->inventory = sim::MakeEmptyDeviceInventory();
     if (machine) holder->hotfixes = sim::MakeSimHotfixes(*machine);
     if (!holder->hotfixes) holder->hotfixes = sim::MakeEmptyHotfixes();
+    holder->systemInfo = sim::MakeSimSystemInfo(machine);
 #endif
     if (const std::string log = PromptLogFromEnvironment(); !log.empty()) {
         holder->prompt = std::make_unique<RecordingPrompt>(log);
@@ -147,6 +152,7 @@ Holder* Build() {
     s.services = holder->services.get();
     s.inventory = holder->inventory.get();
     s.hotfixes = holder->hotfixes.get();
+    s.systemInfo = holder->systemInfo.get();
     return holder;
 }
 
@@ -183,6 +189,7 @@ IFiles& Files() { return *Active().files; }
 IServiceControl& ServiceControl() { return *Active().services; }
 IDeviceInventory& DeviceInventory() { return *Active().inventory; }
 IHotfixes& Hotfixes() { return *Active().hotfixes; }
+ISystemInfo& SystemInformation() { return *Active().systemInfo; }
 
 ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()) {
     Services& active = Active();
@@ -200,6 +207,7 @@ ScopedOverride::ScopedOverride(const Services& replacement) : previous_(Active()
     if (replacement.services) active.services = replacement.services;
     if (replacement.inventory) active.inventory = replacement.inventory;
     if (replacement.hotfixes) active.hotfixes = replacement.hotfixes;
+    if (replacement.systemInfo) active.systemInfo = replacement.systemInfo;
 }
 
 ScopedOverride::~ScopedOverride() { Active() = previous_; }

@@ -24,6 +24,7 @@
 #include "platform/security.h"
 #include "platform/service_control.h"
 #include "platform/shell_folders.h"
+#include "platform/system_info.h"
 
 namespace quarro::platform {
 
@@ -46,6 +47,7 @@ struct Services {
     IServiceControl* services = nullptr;
     IDeviceInventory* inventory = nullptr;
     IHotfixes* hotfixes = nullptr;
+    ISystemInfo* systemInfo = nullptr;
 };
 
 // The services of this process (built on first use).
@@ -71,6 +73,7 @@ IFiles& Files();
 IServiceControl& ServiceControl();
 IDeviceInventory& DeviceInventory();
 IHotfixes& Hotfixes();
+ISystemInfo& SystemInformation();
 
 // Replaces the concerns that `replacement` names (non-null members) for the lifetime of the
 // object; restores the previous set afterwards.
