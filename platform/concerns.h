@@ -50,6 +50,7 @@
     OS(IServiceControl, services, ServiceControl, MakeWin32ServiceControl, MakeSimServiceControl) \
     HARDWARE(IDeviceInventory, inventory, DeviceInventory, MakeWin32DeviceInventory, MakeSimDeviceInventory, MakeEmptyDeviceInventory) \
     HARDWARE(IHotfixes, hotfixes, Hotfixes, MakeWin32Hotfixes, MakeSimHotfixes, MakeEmptyHotfixes) \
+    OS(ISystemInfo, systemInfo, SystemInformation, MakeWin32SystemInfo, MakeSimSystemInfo) \
     /* add new concerns above this line */
 
 namespace quarro::platform {

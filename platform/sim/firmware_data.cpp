@@ -497,6 +497,13 @@ void ReadFirmwareData(const json* section, FirmwareData* data, std::vector<std::
         data->antennaKind = static_cast<std::uint8_t>(n);
         return true;
     });
+    r.Keyed(section, "uefiBoot", 0xFFFF, "needs a boot kind and \"value\" (word), \"flag\" (byte)",
+            [&](std::uint32_t key, const json& v, const std::string&) {
+                UefiBootEntry e;
+                if (!v.is_object() || !r.Field(v, "value", &e.value) || !r.Field(v, "flag", &e.flag)) return false;
+                data->uefiBoot[static_cast<std::uint16_t>(key)] = e;
+                return true;
+            });
     r.Object(section, "bootOrder",
              "needs \"kind\" and/or all of \"priorityCount\", \"deviceCount\", \"priorityEntrySize\", "
              "\"deviceEntrySize\" (words)",

@@ -98,6 +98,11 @@ struct HoldButton {
     std::uint8_t extra = 0;
 };
 
+struct UefiBootEntry {
+    std::uint16_t value = 0;
+    std::uint8_t flag = 0;  // 0: the value is valid
+};
+
 struct FirmwareData {
     std::map<std::uint32_t, FirmwareSetting> settings;                    // 0x10C
     std::map<std::uint8_t, std::uint8_t> environmentControl;              // 0x10F by argument
@@ -122,6 +127,7 @@ struct FirmwareData {
     std::optional<std::array<std::uint16_t, 4>> meFirmware;               // 0x2B0
     std::map<std::uint32_t, HoldButton> holdButton;                       // 0x2E0 by argument
     std::optional<std::uint8_t> antennaKind;                              // 0xC07
+    std::map<std::uint16_t, UefiBootEntry> uefiBoot;                      // 0x1001 by boot kind
     std::optional<std::uint16_t> bootOrderKind;                           // 0x1060
     std::optional<std::array<std::uint16_t, 4>> bootLayout;               // 0x1061
     std::map<std::uint16_t, std::vector<std::uint8_t>> dataBlocks;        // 0x304-0x30E by function

@@ -240,6 +240,13 @@ std::uint8_t Hold(FirmwareData& fw, MiscCall& call) {
 }
 
 std::uint8_t AntennaKind(FirmwareData& fw, MiscCall& call) { return Single(fw.antennaKind, call); }
+std::uint8_t UefiBoot(FirmwareData& fw, MiscCall& call) {
+    auto it = fw.uefiBoot.find(static_cast<std::uint16_t>(call.args[0]));
+    if (it == fw.uefiBoot.end()) return kBadArgument;
+    call.results = {it->second.value, it->second.flag};
+    return kDone;
+}
+
 std::uint8_t BootOrderKind(FirmwareData& fw, MiscCall& call) { return Single(fw.bootOrderKind, call); }
 
 // The word at 8 is reserved and must be 0.
@@ -300,6 +307,7 @@ const MiscFunctionRow kMiscFunctions[] = {
     {0x2B0,  0x2B0,  C,   8,   16,  0,   {},                            {{8, 2}, {10, 2}, {12, 2}, {14, 2}},                &MeFirmware},
     {0x2E0,  0x2E0,  C,   12,  12,  0,   {{8, 4}},                      {{9, 1}, {10, 1}, {11, 1}},                         &Hold},
     {0xC07,  0xC07,  C,   8,   9,   0,   {},                            {{8, 1}},                                           &AntennaKind},
+    {0x1001, 0x1001, C,   10,  13,  0,   {{8, 2}},                      {{10, 2}, {12, 1}},                                 &UefiBoot},
     {0x1060, 0x1060, C,   8,   10,  0,   {},                            {{8, 2}},                                           &BootOrderKind},
     {0x1061, 0x1061, C,   10,  18,  0,   {{8, 2}},                      {{10, 2}, {12, 2}, {14, 2}, {16, 2}},               &BootLayout},
     {0x304,  0x30E,  DB,  10,  10,  8,   {},                            {},                                                 &DataBlock},

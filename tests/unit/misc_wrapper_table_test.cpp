@@ -91,6 +91,7 @@ nlohmann::json Machine() {
       "holdButton": { "0": { "autoCancel": 9, "flags": 9, "extra": 9 },
                       "0x01020304": { "autoCancel": "0x11", "flags": "0x22", "extra": "0x33" } },
       "antennaKind": 2,
+      "uefiBoot": { "3": { "value": "0x0102", "flag": 0 } },
       "bootOrder": { "kind": 770, "priorityCount": 5, "deviceCount": 6, "priorityEntrySize": 2, "deviceEntrySize": 16 },
       "dataBlocks": { "0x304": "5A A5 00 01", "0x30B": "0B 1B 2B" }
     }})");
@@ -328,6 +329,10 @@ TEST_F(MiscWrapperTable, EveryWrapperSendsItsArgumentsAndReadsItsResultsInPlace)
              std::uint16_t value = k16; std::uint8_t st = k8;
              const int code = mc::GetBootOrderKind_1060(s, &value, &st);
              *f = {st, value}; return code; }, {0, 770}},
+        {"0x1001 UEFI boot kind 3 (compact, in 10, out 13; the Setup tab sends it itself)", [](S& s, Fields* f) {
+             std::uint8_t p[13] = {0x01, 0x10, 10, 0, 13, 0, 0, 0, 3, 0, k8, k8, k8};
+             const int code = s.CallMiscFunction(p, sizeof p, mc::kWrapperRetries, mc::kWrapperPauseMs);
+             *f = {p[0], static_cast<std::uint32_t>(p[10] | p[11] << 8), p[12]}; return code; }, {0, 0x0102, 0}},
         {"0x1061 boot table layout", [](S& s, Fields* f) {
              std::uint16_t layout[4] = {k16, k16, k16, k16}; std::uint8_t st = k8;
              const int code = mc::GetBootTableLayout_1061(s, layout, &st);
