@@ -1,5 +1,6 @@
 // A machine snapshot: the simulated notebook described by a folder (machine.json, registry.reg,
-// smbios.bin). Files a snapshot does not have leave their concerns to the real implementation
+// smbios.bin). Part files "machine.<part>.json" beside machine.json are merged into it member by
+// member, so one concern's data can live in a file of its own; a value given twice is an error. Files a snapshot does not have leave their concerns to the real implementation
 // (on Windows) or empty (natively).
 #pragma once
 
