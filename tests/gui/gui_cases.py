@@ -7,9 +7,11 @@ build/win64/screenshots/.
 
 Run under a display (CTest wraps it in xvfb-run). WINEPREFIX names the prepared test prefix.
 usage: gui_cases.py --build BUILD_DIR --source SOURCE_DIR [--only GROUP] (groups: sheet, start,
-service, languages)
+service, languages, and one per file of pages/: the real pages, see page_groups)
 """
 import argparse
+import glob
+import importlib.util
 import os
 import shutil
 import subprocess
@@ -122,6 +124,29 @@ class Gui:
         self.viewer = subprocess.Popen([WINE, os.path.join(app, "Almanac.exe")], cwd=app, env=environment,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return log
+
+    def open_pages(self, case, modules, lang="en_US", machine=None, extra_env=None):
+        """Starts the real Almanac.exe with the real `modules` (names of DLLs in bin/, e.g.
+        ["Facet04"]) in the language `lang` (en_US, fr_FR, ja_JP) on the snapshot `machine`
+        (default: machines/default). Returns (environment, sheet values), the sheet values
+        empty when the sheet did not appear. End it with drive("press", 2, env=env) and finish()."""
+        env = locale_env(self, lang) if lang != "en_US" else self.env
+        self.restart_wine(env)
+        self.set_winver("win7")
+        app = os.path.join(self.work, "%s-%s" % (case, lang))
+        os.makedirs(app, exist_ok=True)
+        shutil.copy2(os.path.join(self.build, "bin", "Almanac.exe"), app)
+        for name in modules:
+            shutil.copy2(os.path.join(self.build, "bin", name + ".dll"), app)
+        extra = dict(extra_env or {})
+        if machine:
+            extra["QUARRO_MACHINE"] = winpath(machine)
+        self.start(app, env=env, extra_env=extra)
+        sheet = self.drive("sheet", 30000, env=env)
+        if not self.check("%s %s: the sheet appears" % (case, lang), sheet["rc"] == 0, repr(sheet)):
+            self.finish(1)
+            return env, {}
+        return env, sheet
 
     def finish(self, timeout=30):
         """Waits for the viewer to end; kills it when it does not."""
@@ -584,31 +609,21 @@ def group_languages(g):
     g.restart_wine()
 
 
-def group_tabs(g):
-    """The real Drivers and Programs pages on the default notebook, one screenshot each."""
-    g.set_winver("win7")
-    g.wine("regedit", "/S", winpath(os.path.join(g.source, "machines", "default", "registry.reg")))
-    g.reg_delete(r"HKCU\Software\Mirelta")
-    app = os.path.join(g.work, "tabs")
-    os.makedirs(app)
-    for name in ("Almanac.exe", "Facet01.dll", "Facet02.dll", "Facet03.dll"):
-        shutil.copy2(os.path.join(g.build, "bin", name), app)
-    g.start(app)
-    sheet = g.drive("sheet", 30000)
-    if not g.check("the sheet of the real list pages appears", sheet["rc"] == 0, repr(sheet)):
-        g.finish(1)
-        return
-    g.check("their titles", sheet.get("titles") == "Drivers|Programs1|Programs2", sheet.get("titles"))
-    for index, name in enumerate(("drivers", "programs1", "programs2")):
-        g.drive("select", index)
-        time.sleep(0.5)
-        g.shot("page-" + name, g.drive("sheet"))
-    g.drive("press", 2)
-    g.check("Cancel ends the viewer", g.finish(30))
+GROUPS = [("sheet", group_sheet), ("start", group_start), ("service", group_service), ("languages", group_languages)]
 
 
-GROUPS = [("sheet", group_sheet), ("start", group_start), ("service", group_service), ("languages", group_languages),
-          ("tabs", group_tabs)]
+def page_groups():
+    """The groups of tests/gui/pages/: one file per page or program, each with `group(g)`. CMake
+    runs each file as a test of its own in a Wine prefix of its own."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
+    groups = []
+    for path in sorted(glob.glob(os.path.join(folder, "*.py"))):
+        name = os.path.splitext(os.path.basename(path))[0]
+        spec = importlib.util.spec_from_file_location("gui_page_" + name, path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        groups.append((name, module.group))
+    return groups
 
 
 def main():
@@ -623,7 +638,7 @@ def main():
     g = Gui(os.path.abspath(args.build), os.path.abspath(args.source))
     g.restart_wine()
     try:
-        for name, group in GROUPS:
+        for name, group in GROUPS + page_groups():
             if args.only and args.only != name:
                 continue
             print("== %s" % name)

@@ -2,7 +2,10 @@
 # Wine harness for the test suite: one throw-away WINEPREFIX per test run.
 #
 #   winetest.sh init                      create the prefix (wineboot -i)
+#   winetest.sh clone TEMPLATE            make WINEPREFIX a fresh copy of the prefix TEMPLATE
 #   winetest.sh run [options] -- PROGRAM [ARGS...]
+#       --clone TEMPLATE make WINEPREFIX a fresh copy of TEMPLATE first (a test with a prefix of
+#                        its own, which can run beside the others)
 #       --reg FILE       import FILE with regedit /S first (64-bit view, as wine64 runs it)
 #       --winver VER     switch the reported Windows version first (winxp64, vista, win7, win8, win81, win10)
 #       --machine DIR    run with QUARRO_MACHINE set to DIR (as a Windows path)
@@ -26,6 +29,24 @@ windows_path() {
     printf 'Z:%s' "${path//\//\\}"
 }
 
+# A copy of a booted prefix costs a second where a wineboot costs half a minute. Wine's program
+# files are hard links (a booted prefix never rewrites them); every other file (the registry, ini
+# files, anything a test may change in place) is a real copy, so the template never changes.
+clone_prefix() {
+    local template=$1
+    test -f "$template/system.reg" || { echo "winetest: no template prefix at $template" >&2; exit 1; }
+    "$WINESERVER" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    cp -al "$template" "$WINEPREFIX"
+    (cd "$template" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
+        -o -iname '*.sys' -o -iname '*.ocx' -o -iname '*.cpl' -o -iname '*.acm' -o -iname '*.ax' \
+        -o -iname '*.tlb' -o -iname '*.nls' -o -iname '*.msstyles' -o -iname '*.ds' \) -print0) |
+        while IFS= read -r -d '' file; do
+            cp --remove-destination -p "$template/$file" "$WINEPREFIX/$file"
+        done
+}
+
 cmd=${1:-}
 shift || true
 case "$cmd" in
@@ -37,7 +58,16 @@ init)
     "$WINE" wineboot -i >/dev/null 2>&1
     "$WINESERVER" -w
     test -f "$WINEPREFIX/system.reg" || { echo "winetest: wineboot did not create $WINEPREFIX" >&2; exit 1; }
+    # The template the tests with prefixes of their own copy: the booted prefix before any test
+    # has run in it.
+    if [ -n "${QUARRO_WINE_TEMPLATE:-}" ]; then
+        rm -rf "$QUARRO_WINE_TEMPLATE"
+        cp -a "$WINEPREFIX" "$QUARRO_WINE_TEMPLATE"
+    fi
     echo "winetest: prefix ready at $WINEPREFIX"
+    ;;
+clone)
+    clone_prefix "${1:?clone needs the template prefix}"
     ;;
 run)
     regs=()
@@ -49,6 +79,7 @@ run)
         --winver) winver=$2; shift 2 ;;
         --machine) export QUARRO_MACHINE; QUARRO_MACHINE=$(windows_path "$2"); shift 2 ;;
         --gui) gui=1; shift ;;
+        --clone) clone_prefix "$2"; shift 2 ;;
         --) shift; break ;;
         *) echo "winetest: unknown option $1" >&2; exit 2 ;;
         esac
@@ -81,7 +112,7 @@ stop)
     "$WINESERVER" -k 2>/dev/null || true
     ;;
 *)
-    echo "usage: winetest.sh init | run [--reg FILE] [--winver VER] [--machine DIR] [--gui] -- PROGRAM [ARGS] | stop" >&2
+    echo "usage: winetest.sh init | clone TEMPLATE | run [--clone TEMPLATE] [--reg FILE] [--winver VER] [--machine DIR] [--gui] -- PROGRAM [ARGS] | stop" >&2
     exit 2
     ;;
 esac
