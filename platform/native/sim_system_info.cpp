@@ -9,10 +9,12 @@ namespace quarro::platform::sim {
 
 namespace {
 
+// The key of a Windows path: ASCII case folded and "/" read as "\\", as Windows reads both.
 std::u16string Lower(const std::u16string& path) {
     std::u16string out = path;
     for (char16_t& c : out) {
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c == u'/') c = u'\\';
     }
     return out;
 }

@@ -6,7 +6,7 @@ namespace setup_tab {
 
 const tabframe::ListColumnSpec kColumns[kColumnCount] = {
     {kItemTitle, 220, "%-42s ", kNameUnits},
-    {kValueTitle, 200, "%-16s\r\n", kValueUnits},
+    {kValueTitle, 320, "%-16s\r\n", kValueUnits},
 };
 
 namespace {

@@ -68,16 +68,18 @@ class Runner:
         if not condition:
             self.failures.append(name)
 
-    def layout(self, case):
-        """A folder with the viewer and the modules, as they are installed."""
+    def layout(self, case, only=None):
+        """A folder with the viewer and the modules (or the modules named in `only`), as they are
+        installed."""
         app = os.path.join(self.work, case, "app")
         os.makedirs(app)
+        names = [m for m, _ in self.modules if only is None or m in only]
         if self.mode == "wine":
             program = "Almanac.exe"
-            files = [program] + [m + ".dll" for m, _ in self.modules]
+            files = [program] + [m + ".dll" for m in names]
         else:
             program = "Almanac"
-            files = [program] + ["lib%s.so" % m for m, _ in self.modules]
+            files = [program] + ["lib%s.so" % m for m in names]
         for name in files:
             shutil.copy2(os.path.join(self.build, "bin", name), os.path.join(app, name))
         return os.path.join(app, program)
@@ -85,12 +87,12 @@ class Runner:
     def winpath(self, path):
         return "Z:" + os.path.abspath(path).replace("/", "\\")
 
-    def report(self, case, machine_dir, switches, regs=()):
+    def report(self, case, machine_dir, switches, regs=(), only=None, env=None):
         """Runs the report into a folder of its own and returns the file's bytes (None: no file)."""
-        program = self.layout(case)
+        program = self.layout(case, only)
         out = os.path.join(self.work, case, "out")
         os.makedirs(out)
-        env = dict(os.environ)
+        env = dict(env or os.environ)
         if self.mode == "native":
             env["QUARRO_MACHINE"] = machine_dir
             env["QUARRO_DOCUMENTS"] = out
@@ -167,14 +169,23 @@ def setup_row(row, layout):
     return name, value
 
 
-def wine_setup_rows(r, actual, expected, layout):
+# The names of the rows Wine's own calls answer, per language, and the code page of each.
+WINDOWS_ROW_NAMES = {
+    "en": ("cp1252", "OS Version", "Language", "System Memory", b"English"),
+    "fr": ("cp1252", "Version du système", "Langue", "Mémoire système", b"French"),
+    "ja": ("cp932", "OS バージョン", "言語", "システム メモリ", b"Japanese"),
+}
+
+
+def wine_setup_rows(r, actual, expected, layout, lang="en"):
     """Checks the rows Wine's own calls give and puts the snapshot's rows in their place."""
     with open("/proc/meminfo", "rb") as f:
         total_kb = int(re.search(rb"MemTotal:\s+(\d+) kB", f.read()).group(1))
+    code_page, os_row, language_row, memory_row, language = WINDOWS_ROW_NAMES[lang[:2]]
     checks = {
-        b"OS Version": lambda v: v.startswith(b"Windows 7"),
-        b"Language": lambda v: v not in (b"", b"Unknown"),
-        b"System Memory": lambda v: re.fullmatch(rb"(\d+) KBytes", v) is not None and
+        os_row.encode(code_page): lambda v: v.startswith(b"Windows 7"),
+        language_row.encode(code_page): lambda v: v.startswith(language),
+        memory_row.encode(code_page): lambda v: re.fullmatch(rb"(\d+) KBytes", v) is not None and
         abs(int(v.split()[0]) - total_kb) <= total_kb // 100,
     }
     wanted = {setup_row(line, layout)[0]: line for line in expected.split(b"\r\n")[4:] if line[:3].strip().isdigit()}
@@ -184,7 +195,7 @@ def wine_setup_rows(r, actual, expected, layout):
             continue
         name, value = setup_row(line, layout)
         if name in checks:
-            r.check("Wine's own %s row (%s)" % (name.decode(), layout), checks[name](value), repr(value))
+            r.check("Wine's own %s row (%s, %s)" % (name.decode(code_page), layout, lang), checks[name](value), repr(value))
             if name in wanted:
                 lines[i] = wanted[name]
     return b"\r\n".join(lines)
@@ -244,6 +255,75 @@ def case_default_machine(r, write_expected):
                 r.check(name, actual == expected, first_difference(actual, expected))
 
 
+def compare_file(r, name, actual, path, write_expected):
+    if write_expected and actual is not None:
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(actual)
+    if actual is None or not os.path.exists(path):
+        r.check(name, False, "(section missing)" if actual is None else "(no expected file %s)" % path)
+        return
+    with open(path, "rb") as f:
+        expected = f.read()
+    r.check(name, actual == expected, first_difference(actual, expected))
+
+
+def setup_section(report):
+    at = report.find(b"[Setup]\r\n") if report else -1
+    return report[at:] if at >= 0 else None
+
+
+def case_setup_fixtures(r, write_expected):
+    """The Setup tab's branches, one snapshot each (tests/machines/setup-*), natively: the old
+    controller path, "Battery Control Priority", no device table, the 199-row limit, a session
+    that carries no requests. Only Facet04 is installed, so its section ends the report."""
+    for machine in sorted(glob.glob(os.path.join(r.source, "tests", "machines", "setup-*"))):
+        name = os.path.basename(machine)
+        report = r.report(name, machine, [], only=["Facet04"])
+        path = os.path.join(r.source, "tests", "expected", "setup", name + ".txt")
+        compare_file(r, "%s: the Setup section is byte for byte %s" % (name, os.path.relpath(path, r.source)),
+                     setup_section(report), path, write_expected)
+
+
+def language_env(r, lang):
+    """The environment of a run in `lang` (fr_FR, ja_JP): the module's language natively; the
+    user's locale under Wine, with a fresh wineserver so that the whole session takes it."""
+    env = dict(os.environ)
+    if r.mode == "native":
+        env["QUARRO_LANGUAGE"] = lang[:2]
+        return env
+    folder = os.path.join(r.build, "gui-locales")
+    os.makedirs(folder, exist_ok=True)
+    if not os.path.isdir(os.path.join(folder, lang + ".UTF-8")):
+        subprocess.run(["localedef", "-i", lang, "-f", "UTF-8", os.path.join(folder, lang + ".UTF-8")],
+                       capture_output=True)
+    for name in ("LC_MESSAGES", "LANGUAGE"):
+        env.pop(name, None)
+    env.update(LOCPATH=folder, LANG=lang + ".UTF-8", LC_ALL=lang + ".UTF-8")
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=env, capture_output=True)
+    return env
+
+
+def case_setup_languages(r, write_expected):
+    """The default notebook's Setup section in French and Japanese: the page's own texts and the
+    device names of the language's tags (tests/expected/facet04_fixed_<language>.txt)."""
+    if "Facet04" not in dict(r.modules):
+        return
+    machine = os.path.join(r.source, "machines", "default")
+    for lang in ("fr_FR", "ja_JP"):
+        env = language_env(r, lang)
+        report = r.report("setup-" + lang, machine, [], only=["Facet04"], env=env)
+        actual = setup_section(report)
+        path = os.path.join(r.source, "tests", "expected", "facet04_fixed_%s.txt" % lang[:2])
+        if r.mode == "wine" and actual is not None and os.path.exists(path):
+            with open(path, "rb") as f:
+                actual = wine_setup_rows(r, actual, f.read(), "fixed", lang)
+        compare_file(r, "Setup in %s is byte for byte %s" % (lang, os.path.relpath(path, r.source)), actual, path,
+                     write_expected and r.mode == "native")
+    if r.mode == "wine":
+        subprocess.run(["/usr/lib/wine/wineserver", "-k"], capture_output=True)
+
+
 def well_formed(section, head, titles):
     """Heading, numbered rows 1..n (n <= 500) in the fixed layout, closing empty lines. Returns
     (problem or None, rows)."""
@@ -300,6 +380,9 @@ def main():
     runner = Runner(args.mode, os.path.abspath(args.build), os.path.abspath(args.source))
     case_default_machine(runner, args.write_expected)
     case_real_devices_and_wmi(runner)
+    if args.mode == "native":
+        case_setup_fixtures(runner, args.write_expected)
+    case_setup_languages(runner, args.write_expected)
     shutil.rmtree(runner.work, ignore_errors=True)
     if runner.failures:
         print("%d failed: %s" % (len(runner.failures), ", ".join(runner.failures)))

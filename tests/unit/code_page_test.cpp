@@ -1,4 +1,7 @@
 #include "platform/sim/code_page_1252.h"
+#ifndef _WIN32
+#include "platform/native/code_page_932.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -83,3 +86,17 @@ TEST(CodePage1252, CharactersWithoutAByteBecomeQuestionMarks) {
 }
 
 }  // namespace
+
+TEST(CodePage932, JapaneseTextDegreeSignAndUnmappableCharacters) {
+    quarro::platform::sim::CodePage932 cp;
+    struct Case { std::u16string wide; std::string ansi; std::u16string back; } cases[] = {
+        {u"情報 25°C", "\x8F\xEE\x95\xF1 25\x81\x8B" "C", u"情報 25°C"},
+        {u"ｱA", "\xB1" "A", u"ｱA"},                 // half-width katakana: one byte
+        {u"é\xD83D\xDE00", "???", u"???"},           // no bytes in 932; each surrogate unit alone
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(cp.WideToAnsi(c.wide), c.ansi);
+        EXPECT_EQ(cp.AnsiToWide(c.ansi), c.back);
+    }
+    EXPECT_EQ(cp.AnsiToWide("\x8F"), u"?");  // a lead byte at the end
+}
