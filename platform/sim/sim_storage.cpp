@@ -1,6 +1,7 @@
 #include "platform/sim/sim_storage.h"
 
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "platform/concerns.h"
@@ -63,7 +64,7 @@ template <typename T>
 void ReadNumber(const nlohmann::json* object, const char* name, T* out) {
     const nlohmann::json* member = json_read::Member(object, name);
     std::uint64_t value = 0;
-    if (member && Number64(*member, &value) && value <= static_cast<std::uint64_t>(~T{})) *out = static_cast<T>(value);
+    if (member && Number64(*member, &value) && value <= std::numeric_limits<T>::max()) *out = static_cast<T>(value);
 }
 
 void ReadBool(const nlohmann::json* object, const char* name, bool* out) {

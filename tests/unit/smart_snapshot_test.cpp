@@ -313,3 +313,21 @@ TEST(SmartExchange, NativePipeAnswersLikeTheServer) {
 }
 
 }  // namespace
+
+namespace {
+
+// Snapshot values that do not fit their field are left out, never cut to a different number.
+TEST(SimStorageSnapshot, ValuesOutOfRangeAreIgnored) {
+    const nlohmann::json section = nlohmann::json::parse(R"({"disk": {"deviceNumber": "0x100000000",
+        "attributes": [{"id": 300, "value": 7, "raw": 1}, {"id": 9, "value": 256, "worst": "0x20", "raw": "12x"}]}})");
+    pf::sim::SimStorage disk(&section);
+    EXPECT_EQ(disk.disk.deviceNumber, 0u);
+    const std::uint8_t* first = &disk.disk.data[2];
+    EXPECT_EQ(std::vector<std::uint8_t>(first, first + 12),
+              (std::vector<std::uint8_t>{0, 0, 0, 7, 0, 1, 0, 0, 0, 0, 0, 0}));
+    const std::uint8_t* nine = disk.Slot(9);
+    ASSERT_NE(nine, nullptr);
+    EXPECT_EQ(std::vector<std::uint8_t>(nine, nine + 12), (std::vector<std::uint8_t>{9, 0, 0, 0, 0x20, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+}  // namespace
