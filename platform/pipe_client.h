@@ -1,7 +1,7 @@
 // The pipe-client concern: the client end of a named pipe, with Win32 semantics. The hard-disk
-// tab asks the S.M.A.R.T. server through it. On Windows it is the real pipe; natively (and in
-// snapshot mode where the snapshot says so) the server's own exchange code answers in-process,
-// so a client never knows which end it talks to.
+// tab asks the S.M.A.R.T. server through it. On Windows it is always the real pipe (to replay a
+// snapshot's disk, Spindle.exe serves it with /machine:<folder>); natively the server's own
+// exchange code answers in-process, so a client never knows which end it talks to.
 #pragma once
 
 #include <cstdint>
