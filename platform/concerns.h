@@ -51,6 +51,8 @@
     HARDWARE(IDeviceInventory, inventory, DeviceInventory, MakeWin32DeviceInventory, MakeSimDeviceInventory, MakeEmptyDeviceInventory) \
     HARDWARE(IHotfixes, hotfixes, Hotfixes, MakeWin32Hotfixes, MakeSimHotfixes, MakeEmptyHotfixes) \
     OS(ISystemInfo, systemInfo, SystemInformation, MakeWin32SystemInfo, MakeSimSystemInfo) \
+    HARDWARE(IStorage, storage, Storage, MakeWin32Storage, MakeSimStorage, MakeAbsentStorage) \
+    OS(IPipeClient, pipes, PipeClient, MakeWin32PipeClient, MakeSimPipeClient) \
     OS(IVolumes, volumes, Volumes, MakeWin32Volumes, MakeSimVolumes) \
     /* add new concerns above this line */
 
