@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "common/module_strings.h"
+#include "platform/pipe_client.h"
 #include "platform/platform.h"
 #include "platform/volumes.h"
 #include "tabs/disk/disk_module.h"
@@ -21,7 +22,7 @@ int PipeAttempts() {
 }
 
 disk_tab::DiskSources Sources() {
-    return {&pf::Volumes(), nullptr, &pf::Clock(), PipeAttempts(), disk_tab::AdvancedModeSet()};
+    return {&pf::Volumes(), &pf::PipeClient(), &pf::Clock(), PipeAttempts(), disk_tab::AdvancedModeSet()};
 }
 
 disk_tab::DiskModule theModule(&Sources, [](std::uint32_t id) { return quarro::resources::LoadModuleString(id); });
