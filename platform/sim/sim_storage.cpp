@@ -225,10 +225,10 @@ bool SimStorage::DeviceIoControl(StorageHandle device, std::uint32_t code, const
 bool SimStorage::SmartRequest(const Handle& handle, std::uint32_t code, const void* in, std::uint32_t inSize,
                               void* out, std::uint32_t outSize, std::uint32_t* returned) {
     // The S.M.A.R.T. requests are the disk's, and need read and write access to it.
-    if (!handle.drive) return Fail(kErrorInvalidFunction);
     if ((handle.access & (kGenericRead | kGenericWrite)) != (kGenericRead | kGenericWrite)) {
         return Fail(kErrorAccessDenied);
     }
+    if (!handle.drive) return Fail(kErrorInvalidFunction);
     if (code == kSmartGetVersion) {
         if (Fails(Call::Version)) return false;
         if (!out || outSize < sizeof(SmartVersion)) return Fail(kErrorInsufficientBuffer);

@@ -132,6 +132,8 @@ DWORD ServePipe(platform::IStorage& storage, HANDLE stop, bool log) {
             Finish(pipe.Get(), &overlapped, ConnectNamedPipe(pipe.Get(), &overlapped), stop, INFINITE, &bytes);
         if (connected == Wait::Stopped) return 0;
         if (connected == Wait::Done) ServeClient(storage, pipe.Get(), &overlapped, stop, log);
+        // A connection that failed outright (the client left at once) is not retried in a tight loop.
+        if (connected == Wait::Failed && WaitForSingleObject(stop, 100) == WAIT_OBJECT_0) return 0;
         DisconnectNamedPipe(pipe.Get());
         if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) return 0;
     }

@@ -57,6 +57,7 @@ kill "$server_pid" 2>/dev/null || true
 wait "$server_pid" 2>/dev/null || true
 server_pid=
 expect "the server answered four clients" "4" "$(grep -c 'answered' "$work/server.log" || true)"
+expect "no server after the console one ended" "absent" "$(ask probe)"
 
 # The service control manager: install, start, serve, stop.
 "$WINE" sc create Spindle binPath= "$server /machine:$machine" start= auto >/dev/null 2>&1
@@ -70,6 +71,7 @@ for _ in $(seq 1 30); do  # the wait hint is 3 s: poll for at most that
     sleep 0.1
 done
 expect "stopped within the wait hint" "STOPPED" "$state"
+expect "the service took its pipe along" "absent" "$(ask probe)"
 "$WINE" sc delete Spindle >/dev/null 2>&1 || true
 
 [ "$failures" = 0 ] || { echo "server log:"; cat "$work/server.log"; exit 1; }

@@ -4,6 +4,7 @@
 //                                       (count >= 1), sector (mode 3); prints what arrived
 //   smart_pipe_client stall MS          opens the pipe, sends nothing for MS ms, then tells
 //                                       whether the server has dropped it
+//   smart_pipe_client probe             one open attempt: "absent" when no server has the pipe
 //   smart_pipe_client send HEX          sends these bytes (none: connects and closes) and prints
 //                                       how many bytes came back
 //
@@ -87,6 +88,14 @@ int Stall(DWORD ms) {
     return answered ? 1 : 0;
 }
 
+int Probe() {
+    HANDLE pipe = CreateFileW(kPipe, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const DWORD error = GetLastError();
+    if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+    std::printf(pipe == INVALID_HANDLE_VALUE && error == ERROR_FILE_NOT_FOUND ? "absent\n" : "present\n");
+    return 0;
+}
+
 int Send(const char* hex) {
     std::vector<unsigned char> bytes;
     for (const char* p = hex; p[0] && p[1]; p += 2) bytes.push_back(static_cast<unsigned char>(std::strtoul(std::string(p, 2).c_str(), nullptr, 16)));
@@ -108,10 +117,17 @@ int Send(const char* hex) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc >= 3 && std::string(argv[1]) == "ask") return Ask(static_cast<unsigned>(std::strtoul(argv[2], nullptr, 0)));
-    if (argc >= 3 && std::string(argv[1]) == "stall") return Stall(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 0)));
-    if (argc >= 2 && std::string(argv[1]) == "send") return Send(argc >= 3 ? argv[2] : "");
-    std::fprintf(stderr, "usage: smart_pipe_client ask MODE | stall MS | send HEX\n");
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;  // the arguments are plain ASCII
+    for (int i = 0; i < argc; ++i) {
+        std::string arg;
+        for (const wchar_t* p = argv[i]; *p; ++p) arg.push_back(static_cast<char>(*p));
+        args.push_back(arg);
+    }
+    if (args.size() >= 3 && args[1] == "ask") return Ask(static_cast<unsigned>(std::strtoul(args[2].c_str(), nullptr, 0)));
+    if (args.size() >= 3 && args[1] == "stall") return Stall(static_cast<DWORD>(std::strtoul(args[2].c_str(), nullptr, 0)));
+    if (args.size() >= 2 && args[1] == "probe") return Probe();
+    if (args.size() >= 2 && args[1] == "send") return Send(args.size() >= 3 ? args[2].c_str() : "");
+    std::fprintf(stderr, "usage: smart_pipe_client ask MODE | stall MS | probe | send HEX\n");
     return 2;
 }
