@@ -53,6 +53,7 @@
     OS(ISystemInfo, systemInfo, SystemInformation, MakeWin32SystemInfo, MakeSimSystemInfo) \
     HARDWARE(IStorage, storage, Storage, MakeWin32Storage, MakeSimStorage, MakeAbsentStorage) \
     OS(IPipeClient, pipes, PipeClient, MakeWin32PipeClient, MakeSimPipeClient) \
+    OS(IVolumes, volumes, Volumes, MakeWin32Volumes, MakeSimVolumes) \
     /* add new concerns above this line */
 
 namespace quarro::platform {

@@ -9,7 +9,10 @@ finds the module's section in a report. A new module needs its expected files, n
 
 - machines/default in the fixed, tab and comma layouts, byte for byte against tests/expected/.
   Under Wine the snapshot's registry.reg is imported into the prefix first (after
-  tests/report/tabs_clean.reg has removed programs other runs may have left there).
+  tests/report/tabs_clean.reg has removed programs other runs may have left there), and the
+  S.M.A.R.T. pipe server (Spindle.exe, console mode) serves the snapshot's disk meanwhile.
+- the advanced hard-disk mode (HKLM "Hdd_AdvancedMode" 1) with "/SMARTID_NAME", in the fixed and
+  comma layouts: a module with tests/expected/<module>_advanced_<layout>.txt is compared with it.
 - tests/machines/tabs-real, a snapshot without a device list and without a hotfix list: under
   Wine the Drivers tab walks Wine's own devices through SetupAPI and Programs1 asks Wine's WMI.
   The list sections there must be well formed, and Wine's hotfix must be in Programs1.
@@ -201,6 +204,84 @@ def wine_setup_rows(r, actual, expected, layout, lang="en"):
     return b"\r\n".join(lines)
 
 
+class PipeServer:
+    """Under Wine, Spindle.exe in console mode serving `machine`'s disk over the real pipe while
+    the reports run (natively the pipe is served in-process)."""
+
+    def __init__(self, r, machine):
+        self.process = None
+        if r.mode != "wine":
+            return
+        server = os.path.join(r.build, "bin", "Spindle.exe")
+        self.process = subprocess.Popen(["/usr/lib/wine/wine64", server, "/console", "/machine:" + r.winpath(machine)],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        env=dict(os.environ, WINEDEBUG="-all"))
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *args):
+        if self.process:
+            self.process.kill()
+            self.process.wait()
+
+
+def advanced_machine(r):
+    """machines/default with the advanced hard-disk mode switched on."""
+    machine = os.path.join(r.work, "advanced-machine")
+    shutil.copytree(os.path.join(r.source, "machines", "default"), machine)
+    with open(os.path.join(machine, "registry.reg"), "ab") as f:
+        f.write(b'\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Mirelta\\Quarro]\r\n"Hdd_AdvancedMode"=dword:00000001\r\n')
+    return machine
+
+
+def case_advanced_disk(r, write_expected):
+    machine = advanced_machine(r)
+    regs = [os.path.join(r.source, "tests", "report", "tabs_clean.reg"), os.path.join(machine, "registry.reg")]
+    for layout, switches in [("fixed", []), ("comma", ["/S:1"])]:
+        wanted = [(m, expected_path(r.source, m + "_advanced", layout)) for m, _ in r.modules]
+        wanted = [(m, p) for m, p in wanted if os.path.exists(p) or (write_expected and m == "Facet05")]
+        if not wanted:
+            continue
+        report = r.report("advanced-" + layout, machine, switches + ["/SMARTID_NAME"], regs)
+        r.check("advanced hard-disk mode %s: a report was written" % layout, report is not None)
+        if report is None:
+            continue
+        parts = sections(report, r.modules)
+        for module, path in wanted:
+            actual = parts[module]
+            if write_expected and actual is not None:
+                with open(path, "wb") as f:
+                    f.write(actual)
+            with open(path, "rb") as f:
+                expected = f.read()
+            if r.mode == "wine" and module == "Facet05" and actual is not None:
+                actual = wine_disk_volumes(r, actual, expected, layout)
+            r.check("%s advanced %s section is byte for byte %s" % (module, layout, os.path.relpath(path, r.source)),
+                    actual == expected, "(section missing)" if actual is None else first_difference(actual, expected))
+
+
+def wine_disk_volumes(r, actual, expected, layout):
+    """Under Wine the hard-disk tab lists Wine's own drives (the volumes are the running Windows',
+    never the snapshot's): they are checked on their own, then the snapshot's lines take their
+    place for the byte-for-byte comparison."""
+    def volume_lines(text):
+        lines = text.split(b"\r\n")
+        end = lines.index(b"", 4) if b"" in lines[4:] else 4
+        return lines, 4, end
+    lines, start, end = volume_lines(actual)
+    sep = {"fixed": None, "tab": b"\t", "comma": b","}[layout]
+    if sep is None:
+        pattern = rb"[A-Z]:        .{20}[ \d]{14}\d    [ \d]{14}\d"
+    else:
+        pattern = rb"[A-Z]:" + re.escape(sep) + rb"[^\r\n]*" + re.escape(sep) + rb"\d+" + re.escape(sep) + rb"\d+"
+    volumes = lines[start:end]
+    r.check("Wine's own drives in the hard-disk section (%s): C: and well formed" % layout,
+            any(v.startswith(b"C:") for v in volumes) and all(re.fullmatch(pattern, v) for v in volumes), repr(volumes))
+    wanted, wstart, wend = volume_lines(expected)
+    return b"\r\n".join(lines[:start] + wanted[wstart:wend] + lines[end:])
+
+
 def write_wine_files(machine):
     """The snapshot's small files (systemInfo) into the Wine prefix's drive C."""
     import json
@@ -248,6 +329,8 @@ def case_default_machine(r, write_expected):
                 expected = f.read()
             if r.mode == "wine" and module == "Facet04" and actual is not None:
                 actual = wine_setup_rows(r, actual, expected, layout)
+            if r.mode == "wine" and module == "Facet05" and actual is not None:
+                actual = wine_disk_volumes(r, actual, expected, layout)
             name = "%s %s section is byte for byte %s" % (module, layout, os.path.relpath(path, r.source))
             if actual is None:
                 r.check(name, False, "(section missing)")
@@ -378,8 +461,10 @@ def main():
     parser.add_argument("--write-expected", action="store_true")
     args = parser.parse_args()
     runner = Runner(args.mode, os.path.abspath(args.build), os.path.abspath(args.source))
-    case_default_machine(runner, args.write_expected)
-    case_real_devices_and_wmi(runner)
+    with PipeServer(runner, os.path.join(runner.source, "machines", "default")):
+        case_default_machine(runner, args.write_expected)
+        case_advanced_disk(runner, args.write_expected)
+        case_real_devices_and_wmi(runner)
     if args.mode == "native":
         case_setup_fixtures(runner, args.write_expected)
     case_setup_languages(runner, args.write_expected)

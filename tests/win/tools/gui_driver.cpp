@@ -12,6 +12,8 @@
 //   gui_driver range displayed|all ok|cancel answers the save-range question
 //   gui_driver save-as PATH                  types PATH into the file dialog and presses its OK button
 //   gui_driver about-ok                      closes the About box
+//   gui_driver ok KIND                       presses OK of a dialog of that kind (also: dump, the hard-disk
+//                                            page's raw-sector dialog)
 //   gui_driver message yes|no|ok             answers the open message box
 //   gui_driver send MSG WPARAM               SendMessage to "AlmanacMain" (numbers, 0x.. allowed)
 //   gui_driver post MSG WPARAM               PostMessage to "AlmanacMain"
@@ -120,6 +122,8 @@ bool IsProgress(HWND w) { return GetDlgItem(w, 1010) && ChildOfClass(w, L"msctls
 bool IsRange(HWND w) { return GetDlgItem(w, 1003) && GetDlgItem(w, 1004) && !GetDlgItem(w, 1005); }
 bool IsAbout(HWND w) { return GetDlgItem(w, 1005) && GetDlgItem(w, 1004); }
 bool IsMessage(HWND w) { return GetDlgItem(w, 0xFFFF) || (GetDlgItem(w, IDYES) && GetDlgItem(w, IDNO)); }
+// The hard-disk page's dialog with the raw data sector (list box 1022).
+bool IsDump(HWND w) { return GetDlgItem(w, 1022) && GetDlgItem(w, IDOK) && !IsSheet(w); }
 bool IsFileDialog(HWND w) { return !IsSheet(w) && !IsRange(w) && !IsAbout(w) && ChildOfClass(w, L"Edit"); }
 
 HWND FindKind(const std::wstring& kind) {
@@ -128,7 +132,8 @@ HWND FindKind(const std::wstring& kind) {
         if (kind == L"progress" && IsProgress(w)) return w;
         if (kind == L"range" && IsRange(w)) return w;
         if (kind == L"about" && IsAbout(w)) return w;
-        if (kind == L"file" && IsFileDialog(w)) return w;
+        if (kind == L"dump" && IsDump(w)) return w;
+        if (kind == L"file" && IsFileDialog(w) && !IsDump(w)) return w;
         if (kind == L"message" && IsMessage(w) && !IsSheet(w) && !IsRange(w) && !IsAbout(w)) return w;
     }
     return nullptr;
@@ -247,6 +252,14 @@ void PrintTexts(HWND dialog) {
             if (ClassOf(child) == L"Button") {
                 const LRESULT checked = SendMessageW(child, BM_GETCHECK, 0, 0);
                 if (checked == BST_CHECKED) std::printf("checked.%d=1\n", id);
+            }
+            if (!IsWindowEnabled(child)) std::printf("disabled.%d=1\n", id);
+            if (!IsWindowVisible(child)) std::printf("hidden.%d=1\n", id);
+            if (ClassOf(child) == L"SysListView32") {
+                std::printf("items.%d=%d\n", id, static_cast<int>(SendMessageW(child, LVM_GETITEMCOUNT, 0, 0)));
+            }
+            if (ClassOf(child) == L"ListBox") {
+                std::printf("items.%d=%d\n", id, static_cast<int>(SendMessageW(child, LB_GETCOUNT, 0, 0)));
             }
             return TRUE;
         },
@@ -387,6 +400,10 @@ int wmain(int argc, wchar_t** argv) {
         HWND ok = GetDlgItem(file, IDOK);
         if (!ok) return 1;
         return ClickLater(ok) && WaitGone(file) ? 0 : 1;
+    }
+    if (command == L"ok") {  // ok KIND: presses OK of that dialog
+        HWND w = WaitKind(arg(2), 10000);
+        return w && ClickLater(GetDlgItem(w, IDOK)) && WaitGone(w) ? 0 : 1;
     }
     if (command == L"about-ok") {
         HWND about = WaitKind(L"about", 10000);
