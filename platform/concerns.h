@@ -54,6 +54,7 @@
     HARDWARE(IStorage, storage, Storage, MakeWin32Storage, MakeSimStorage, MakeAbsentStorage) \
     OS(IPipeClient, pipes, PipeClient, MakeWin32PipeClient, MakeSimPipeClient) \
     OS(IVolumes, volumes, Volumes, MakeWin32Volumes, MakeSimVolumes) \
+    HARDWARE(IBatteries, batteries, Batteries, MakeWin32Batteries, MakeSimBatteries, MakeAbsentBatteries) \
     /* add new concerns above this line */
 
 namespace quarro::platform {

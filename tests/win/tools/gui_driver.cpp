@@ -21,11 +21,13 @@
 //   gui_driver about-text TEXT               WM_APP + 101 with an ANSI text in the viewer's memory
 //   gui_driver wait-exit [TIMEOUT_MS]        until "AlmanacMain" is gone
 //   gui_driver column-widths                 the current page's list column widths
+//   gui_driver list-rows                     the current page's list rows: rows=N, rowI=col0|col1
 //   gui_driver move-window KIND X Y          moves the window to screen position X, Y (for pictures)
 // Exit code 0 when the command did its work, 1 when a window was not found, 2 on bad usage.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -453,6 +455,43 @@ int wmain(int argc, wchar_t** argv) {
         }
         Print("widths", widths);
         return 0;
+    }
+    if (command == L"list-rows") {
+        HWND page = CurrentPage(sheet);
+        HWND list = page ? GetDlgItem(page, 1018) : nullptr;
+        HANDLE process = list ? OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE,
+                                            ViewerProcess())
+                              : nullptr;
+        if (!process) return 1;
+        // The list's item texts are read through an LVITEMW and a text buffer in the viewer's memory.
+        constexpr SIZE_T kUnits = 260;
+        auto* remote = static_cast<std::uint8_t*>(
+            VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kUnits * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+        DWORD_PTR count = 0;
+        SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count);
+        Print("rows", static_cast<long long>(count));
+        for (DWORD_PTR i = 0; remote && i < count; ++i) {
+            std::wstring cells;
+            for (int c = 0; c < 2; ++c) {
+                LVITEMW item = {};
+                item.iSubItem = c;
+                item.cchTextMax = static_cast<int>(kUnits);
+                item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+                wchar_t text[kUnits] = {};
+                SIZE_T moved = 0;
+                DWORD_PTR copied = 0;
+                WriteProcessMemory(process, remote, &item, sizeof(item), &moved);
+                WriteProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof(text), &moved);
+                SendMessageTimeoutW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG,
+                                    kSendTimeoutMs, &copied);
+                ReadProcessMemory(process, remote + sizeof(LVITEMW), text, sizeof(text) - sizeof(wchar_t), &moved);
+                cells += (c ? L"|" : L"") + std::wstring(text);
+            }
+            Print(("row" + std::to_string(i)).c_str(), Utf8(cells));
+        }
+        if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        CloseHandle(process);
+        return remote ? 0 : 1;
     }
     return Usage();
 }
