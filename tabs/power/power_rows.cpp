@@ -1,6 +1,7 @@
 #include "tabs/power/power_rows.h"
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "platform/utf8.h"
