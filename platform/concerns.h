@@ -55,6 +55,7 @@
     OS(IPipeClient, pipes, PipeClient, MakeWin32PipeClient, MakeSimPipeClient) \
     OS(IVolumes, volumes, Volumes, MakeWin32Volumes, MakeSimVolumes) \
     HARDWARE(IBatteries, batteries, Batteries, MakeWin32Batteries, MakeSimBatteries, MakeAbsentBatteries) \
+    HARDWARE(IPower, power, Power, MakeWin32Power, MakeSimPower, MakeAbsentPower) \
     /* add new concerns above this line */
 
 namespace quarro::platform {
