@@ -56,6 +56,7 @@
     OS(IVolumes, volumes, Volumes, MakeWin32Volumes, MakeSimVolumes) \
     HARDWARE(IBatteries, batteries, Batteries, MakeWin32Batteries, MakeSimBatteries, MakeAbsentBatteries) \
     HARDWARE(IPower, power, Power, MakeWin32Power, MakeSimPower, MakeAbsentPower) \
+    HARDWARE(IRawSmbiosTables, rawSmbios, RawSmbiosTables, MakeWin32RawSmbiosTables, MakeSimRawSmbiosTables, MakeAbsentRawSmbiosTables) \
     /* add new concerns above this line */
 
 namespace quarro::platform {

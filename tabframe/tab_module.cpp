@@ -47,7 +47,7 @@ int TabModule::InitTabDLL(const TabInitRecord* record) noexcept {
 
 void TabModule::Reset() noexcept {
     try {
-        ReleaseData();
+        TerminateData();
     } catch (...) {
     }
     page_.reset();

@@ -85,6 +85,9 @@ protected:
     virtual bool BuildData(const TabInitRecord& record) = 0;
     // Frees the data; called before every build, after a refused one and by TermTabDLL.
     virtual void ReleaseData() = 0;
+    // TermTabDLL's release: by default ReleaseData. A module that keeps something across builds
+    // of one set-up (read once per load) frees it here as well.
+    virtual void TerminateData() { ReleaseData(); }
     // Whether there is data to report (GetStringData -4 otherwise).
     virtual bool HasData() const = 0;
     // One call's part of the report text.

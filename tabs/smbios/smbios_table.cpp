@@ -168,10 +168,14 @@ std::string_view SmbiosTables::LookUpString(std::uint32_t structureOffset, std::
 }
 
 void SmbiosTables::Release() {
-    offsets_.reset();
-    structureCount_ = 0;
+    ReleaseRows();
     raw_.reset();
     length_ = 0;
+}
+
+void SmbiosTables::ReleaseRows() {
+    offsets_.reset();
+    structureCount_ = 0;
     items_.reset();
     std::fill(std::begin(counters_), std::end(counters_), std::uint16_t{0});
 }

@@ -91,6 +91,9 @@ public:
     // Frees the raw table, the offsets and the row block (the module's TermTabDLL); the next
     // set-up reads the table again.
     void Release();
+    // Frees the offsets and the row block and clears the counters, keeping the raw table (a
+    // repeated set-up of the same load does not read it again).
+    void ReleaseRows();
 
     // Used by the decoders (smbios_fields.cpp).
     std::u16string Load(std::uint32_t id) const { return strings_(id); }

@@ -13,8 +13,9 @@ finds the module's section in a report. A new module needs its expected files, n
   S.M.A.R.T. pipe server (Spindle.exe, console mode) serves the snapshot's disk meanwhile.
 - the advanced hard-disk mode (HKLM "Hdd_AdvancedMode" 1) with "/SMARTID_NAME", in the fixed and
   comma layouts: a module with tests/expected/<module>_advanced_<layout>.txt is compared with it.
-- tests/machines/tabs-real, a snapshot without a device list, a hotfix list or battery bays: under
-  Wine the Drivers tab walks Wine's own devices through SetupAPI and Programs1 asks Wine's WMI.
+- tests/machines/tabs-real, a snapshot without a device list, a hotfix list, battery bays or
+  smbios.bin: under Wine the Drivers tab walks Wine's own devices through SetupAPI, Programs1 and
+  the SMBIOS tab ask Wine's WMI (whose SMBIOS table may be empty: "Not Found").
   The list sections there must be well formed, Wine's hotfix must be in Programs1, and the
   battery tab (Wine has no batteries) must have no section.
 
@@ -449,6 +450,14 @@ def case_real_devices_and_wmi(r):
     r.check("no hotfix list: the Programs1 section is well formed", problem is None, problem or "")
     problem, _ = well_formed(parts.get("Facet03"), heads.get("Facet03"), [b"Name", b"Version"])
     r.check("the Programs2 section is well formed", problem is None, problem or "")
+    smbios = parts.get("Facet09")
+    body = smbios.split(RULE + b"\r\n")[-1] if smbios else b""
+    if r.mode == "wine":
+        print("     Wine's WMI gave the SMBIOS body %r" % body[:40])
+        r.check("no smbios.bin: the real WMI query answered and the SMBIOS section is whole",
+                body == b"Not Found\r\n\r\n\r\n" or body.startswith(b"System Management BIOS\r\n"), repr(body[:200]))
+    else:
+        r.check("natively no smbios.bin means no SMBIOS data", body == b"Not Found\r\n\r\n\r\n", repr(body[:200]))
     if r.mode == "wine":
         hotfix = [row for row in programs1 if row[6:].startswith(WINE_HOTFIX + b" ")]
         r.check("Wine's Win32_QuickFixEngineering update is listed in Programs1", len(hotfix) == 1, repr(programs1))

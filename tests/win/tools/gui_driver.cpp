@@ -22,6 +22,8 @@
 //   gui_driver wait-exit [TIMEOUT_MS]        until "AlmanacMain" is gone
 //   gui_driver column-widths                 the current page's list column widths
 //   gui_driver list-rows                     the current page's list rows: rows=N, rowI=col0|col1
+//   gui_driver expand-tree ID                expands every item of tree ID on the current page;
+//                                            prints its item count and the first visible item's text
 //   gui_driver move-window KIND X Y          moves the window to screen position X, Y (for pictures)
 // Exit code 0 when the command did its work, 1 when a window was not found, 2 on bad usage.
 #include <windows.h>
@@ -444,6 +446,32 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (command == L"press") {
         return ClickLater(GetDlgItem(sheet, static_cast<int>(Number(arg(2))))) ? 0 : 1;
+    }
+    if (command == L"expand-tree") {
+        HWND page = CurrentPage(sheet);
+        HWND tree = page ? GetDlgItem(page, static_cast<int>(Number(arg(2)))) : nullptr;
+        if (!tree) return 1;
+        // Depth first through the handles the tree hands out; each item is expanded before its
+        // children are asked for.
+        std::vector<HTREEITEM> pending;
+        pending.push_back(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)));
+        int items = 0;
+        while (!pending.empty()) {
+            HTREEITEM item = pending.back();
+            pending.pop_back();
+            for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                          reinterpret_cast<LPARAM>(item)))) {
+                ++items;
+                SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+                const auto child = reinterpret_cast<HTREEITEM>(
+                    SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+                if (child) pending.push_back(child);
+            }
+        }
+        const auto first = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(first));
+        Print("items", std::to_string(items));
+        return 0;
     }
     if (command == L"column-widths") {
         HWND page = CurrentPage(sheet);

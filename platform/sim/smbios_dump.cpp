@@ -1,4 +1,4 @@
-#include "tabs/smbios/smbios_dump.h"
+#include "platform/sim/smbios_dump.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "base/little_endian.h"
 
-namespace smbios {
+namespace quarro::platform::sim {
 
 namespace {
 
@@ -75,4 +75,4 @@ bool ParseSmbiosDump(const std::uint8_t* bytes, std::size_t size, RawSmbiosRecor
     return true;
 }
 
-}  // namespace smbios
+}  // namespace quarro::platform::sim
