@@ -32,6 +32,8 @@ public:
     // WriteFile of all `size` bytes; false when not all were written.
     virtual bool Write(FileHandle file, const void* data, std::uint32_t size) = 0;
     virtual void Close(FileHandle file) = 0;
+    // DeleteFileW: false when the file could not be deleted.
+    virtual bool Delete(const char16_t* path) = 0;
 
     // GetFileAttributesW / SetFileAttributesW.
     virtual std::uint32_t GetAttributes(const char16_t* path) = 0;

@@ -246,6 +246,25 @@ void PosixFiles::Close(FileHandle file) {
     state.open.erase(it);
 }
 
+bool PosixFiles::Delete(const char16_t* path) {
+    State& state = TheState();
+    std::lock_guard<std::mutex> guard(state.lock);
+    const std::string native = NativePath(path);
+    struct stat st {};
+    if (native.empty() || stat(native.c_str(), &st) != 0) {
+        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
+        return false;
+    }
+    const std::string canonical = Canonical(native);
+    // DeleteFileW removes no folder.
+    if (S_ISDIR(st.st_mode) || ::unlink(native.c_str()) != 0) {
+        SetLastErrorCode(S_ISDIR(st.st_mode) ? kErrorAccessDenied : ErrorFromErrno(errno, native));
+        return false;
+    }
+    state.kept.erase(canonical);
+    return true;
+}
+
 std::uint32_t PosixFiles::GetAttributes(const char16_t* path) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);

@@ -69,6 +69,14 @@ void Win32Files::Close(FileHandle file) {
     if (IsOpen(file)) ::CloseHandle(AsHandle(file));
 }
 
+bool Win32Files::Delete(const char16_t* path) {
+    if (!path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return DeleteFileW(W(path)) != 0;
+}
+
 std::uint32_t Win32Files::GetAttributes(const char16_t* path) {
     if (!path) {
         SetLastError(ERROR_PATH_NOT_FOUND);

@@ -10,6 +10,7 @@ public:
     FileHandle CreateForWriting(const char16_t* path, std::uint32_t attributes = kFileAttributeNormal) override;
     bool Write(FileHandle file, const void* data, std::uint32_t size) override;
     void Close(FileHandle file) override;
+    bool Delete(const char16_t* path) override;
 
     std::uint32_t GetAttributes(const char16_t* path) override;
     bool SetAttributes(const char16_t* path, std::uint32_t attributes) override;
