@@ -49,6 +49,12 @@ public:
     // false when the file cannot be opened or written.
     virtual bool Append(const char16_t* path, const std::string& bytes) = 0;
 
+    // CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    // OPEN_EXISTING), closed again at once: whether the file can be opened for reading.
+    virtual bool CanOpenForReading(const char16_t* path) = 0;
+    // CreateDirectoryW (parent folders are not made); false when it fails, also when the folder
+    // already exists (ERROR_ALREADY_EXISTS).
+    virtual bool CreateFolder(const char16_t* path) = 0;
     // The path separator of the running system.
     virtual char16_t Separator() const = 0;
 };

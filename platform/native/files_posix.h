@@ -40,6 +40,8 @@ public:
 
     bool ReadAll(const char16_t* path, std::string* bytes) override;
     bool Append(const char16_t* path, const std::string& bytes) override;
+    bool CanOpenForReading(const char16_t* path) override;
+    bool CreateFolder(const char16_t* path) override;
 
     char16_t Separator() const override { return u'/'; }
 };
