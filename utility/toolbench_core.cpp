@@ -104,10 +104,7 @@ Outcome Run(const Environment& environment) {
 
     if (!environment.inAudit || environment.inAudit()) return Outcome::Audit;
 
-    {
-        std::string content;
-        if (pf::Files().ReadAll(kStopFile, &content)) return Outcome::StopFile;
-    }
+    if (pf::Files().CanOpenForReading(kStopFile)) return Outcome::StopFile;
 
     std::unique_ptr<IDriverRegistry> driver = environment.openDriver ? environment.openDriver() : nullptr;
     if (!driver) return Outcome::NoDriver;

@@ -89,10 +89,8 @@ public:
 class StopFile : public sim::PosixFiles {
 public:
     bool present = false;
-    bool ReadAll(const char16_t* path, std::string* bytes) override {
-        if (std::u16string(path) != u"C:\\util\\version.doc" || !present) return false;
-        *bytes = "x";
-        return true;
+    bool CanOpenForReading(const char16_t* path) override {
+        return present && std::u16string(path) == u"C:\\util\\version.doc";
     }
 };
 

@@ -17,7 +17,7 @@ CAPTION = "Quarro (Screen Copy)"
 KEY = r"HKLM\SOFTWARE\Wow6432Node\Mirelta\QUARRO"  # the 32-bit view the i686 build reads
 # Exact palette colours, colours between entries, and black (which GDI's five-bit step moves).
 BARS = ["FF0000", "00FF00", "0000FF", "FFFFFF", "000000", "006000", "C86432", "808080", "0A8CDC", "FFFF00"]
-BARS_RECT = (0, 0, 1280, 700)  # left, top, width, height: notepad's window shows below
+BARS_RECT = (0, 744, 1280, 280)  # left, top, width, height: below notepad's window
 SAVED = 'The copy of the screen was saved as a "quarro.bmp" file in the "%s" folder.'
 REPLACE = ('The file in which the copy of the screen is to be saved already exists. \\nDo you want to replace the '
            '"quarro.bmp" file in the "%s" folder?')
@@ -87,7 +87,7 @@ def check_bars(g, name, palette, rows):
             colour = BARS[i] if half == 0 else BARS[n - 1 - i]
             x = left + width * (2 * i + 1) // (2 * n)
             want = screen_index(palette, colour)
-            for dx, dy in ((0, 0), (-20, -30), (20, 30)):
+            for dx, dy in ((0, 0), (-20, -25), (20, 25)):
                 got = rows[y + dy][x + dx]
                 if got != want:
                     wrong.append("%s at %d,%d: %d, not %d" % (colour, x + dx, y + dy, got, want))
@@ -116,11 +116,12 @@ def group(g):
     name = shell.get("text") or "My Documents"
 
     left, top, width, height = BARS_RECT
+    notepad = subprocess.Popen(["/usr/lib/wine/wine64", "notepad"], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    time.sleep(1)
     bars = subprocess.Popen(["/usr/lib/wine/wine64", os.path.join(g.build, "tests", "colour_bars.exe"),
                              str(left), str(top), str(width), str(height)] + BARS,
                             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    notepad = subprocess.Popen(["/usr/lib/wine/wine64", "notepad"], env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
     try:
         g.check("the bars window appears", g.drive("activate", "QuarroColourBars", env=env)["rc"] == 0)
         time.sleep(1.5)
