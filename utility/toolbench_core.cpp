@@ -7,6 +7,7 @@
 #include "common/misc_common.h"
 #include "common/win_version.h"
 #include "platform/platform.h"
+#include "platform/power.h"
 
 namespace pf = quarro::platform;
 
@@ -37,7 +38,63 @@ private:
     CDriverReg reg_{&session_};
 };
 
+// The hibernate-after setting of the sleep subgroup.
+const char kSleepSubgroup[] = "238c9fa8-0aad-41ed-83f4-97be242c8f20";
+const char kHibernateAfter[] = "9d7815a6-7ee4-497e-8888-515a05f02364";
+constexpr std::uint32_t kPowerActionHibernate = 3;
+
+class PlatformPowerFacts : public IPowerFacts {
+public:
+    bool BatteriesPresent(bool* present) override {
+        pf::PowerCapabilities capabilities;
+        if (!pf::Power().Capabilities(&capabilities)) return false;
+        *present = capabilities.batteries;
+        return true;
+    }
+    bool HibernateAllowed() override { return Library() && library_->IsPwrHibernateAllowed(); }
+    bool ActivePlanHibernateSeconds(bool battery, std::uint32_t* seconds) override {
+        pf::PowerGuid scheme, subgroup, setting;
+        if (!Library() || !Setting(&subgroup, &setting) || library_->GetActiveScheme(&scheme) != pf::kPowerOk) {
+            return false;
+        }
+        return (battery ? library_->ReadDcValueIndex(&scheme, &subgroup, &setting, seconds)
+                        : library_->ReadAcValueIndex(&scheme, &subgroup, &setting, seconds)) == pf::kPowerOk;
+    }
+    bool DefaultHibernateSeconds(const char* plan, bool battery, std::uint32_t* seconds) override {
+        pf::PowerGuid scheme, subgroup, setting;
+        if (!Library() || !Setting(&subgroup, &setting) || !pf::ParsePowerGuid(plan, &scheme)) return false;
+        return (battery ? library_->ReadDcDefaultIndex(&scheme, &subgroup, &setting, seconds)
+                        : library_->ReadAcDefaultIndex(&scheme, &subgroup, &setting, seconds)) == pf::kPowerOk;
+    }
+    bool CurrentPolicy(PolicyTimeouts* policy) override {
+        std::uint32_t index = 0;
+        pf::OlderPowerPolicies current;
+        if (!Library() || !library_->GetActivePwrScheme(&index) || !library_->GetCurrentPowerPolicies(&current)) {
+            return false;
+        }
+        policy->idleActionHibernate[0] = current.idleAc.action == kPowerActionHibernate;
+        policy->idleActionHibernate[1] = current.idleDc.action == kPowerActionHibernate;
+        policy->idleSeconds[0] = current.idleTimeoutAc;
+        policy->idleSeconds[1] = current.idleTimeoutDc;
+        policy->dozeToHibernateSeconds[0] = current.dozeS4TimeoutAc;
+        policy->dozeToHibernateSeconds[1] = current.dozeS4TimeoutDc;
+        return true;
+    }
+
+private:
+    bool Library() {
+        if (!library_) library_ = pf::Power().Load();
+        return library_ != nullptr;
+    }
+    static bool Setting(pf::PowerGuid* subgroup, pf::PowerGuid* setting) {
+        return pf::ParsePowerGuid(kSleepSubgroup, subgroup) && pf::ParsePowerGuid(kHibernateAfter, setting);
+    }
+    std::unique_ptr<pf::IPowerLibrary> library_;
+};
+
 }  // namespace
+
+std::unique_ptr<IPowerFacts> MakePlatformPowerFacts() { return std::make_unique<PlatformPowerFacts>(); }
 
 std::unique_ptr<IDriverRegistry> OpenDriverSession() {
     auto driver = std::make_unique<SessionRegistry>();

@@ -71,6 +71,10 @@ struct Environment {
 // CDriverReg; null when the session cannot be opened.
 std::unique_ptr<IDriverRegistry> OpenDriverSession();
 
+// The power facts from the platform's power concern (capabilities, and "PowrProf.dll" loaded
+// once, on first need, for the rest).
+std::unique_ptr<IPowerFacts> MakePlatformPowerFacts();
+
 // How a run ended, for tests; the program's exit code is 0 whatever it is.
 enum class Outcome {
     AlreadyRunning, Audit, StopFile, NoDriver, NoCapabilities, AlreadyRecorded, HibernateNotAllowed, ReadFailed,

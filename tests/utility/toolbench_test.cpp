@@ -286,3 +286,27 @@ TEST(ToolbenchPolicy, MinutesFromAnOldPolicy) {
 }
 
 }  // namespace
+
+namespace {
+
+// The power facts over the power concern, here the default notebook's snapshot.
+TEST(ToolbenchPowerFacts, ReadTheDefaultNotebook) {
+    const auto power = tb::MakePlatformPowerFacts();
+    bool batteries = false;
+    ASSERT_TRUE(power->BatteriesPresent(&batteries));
+    EXPECT_TRUE(batteries);
+    EXPECT_TRUE(power->HibernateAllowed());
+    std::uint32_t seconds[4] = {1, 1, 1, 1};
+    EXPECT_TRUE(power->ActivePlanHibernateSeconds(false, &seconds[0]));
+    EXPECT_TRUE(power->ActivePlanHibernateSeconds(true, &seconds[1]));
+    EXPECT_TRUE(power->DefaultHibernateSeconds(tb::kDefaultsPlan, false, &seconds[2]));
+    EXPECT_TRUE(power->DefaultHibernateSeconds(tb::kDefaultsPlan, true, &seconds[3]));
+    EXPECT_EQ((std::vector<std::uint32_t>{0, 21600, 10800, 7200}), std::vector<std::uint32_t>(seconds, seconds + 4));
+    EXPECT_FALSE(power->DefaultHibernateSeconds("not-a-guid", false, &seconds[0]));
+    tb::PolicyTimeouts policy;
+    ASSERT_TRUE(power->CurrentPolicy(&policy));
+    EXPECT_EQ(0u, tb::PolicyMinutes(policy, 0));   // sleeps when idle, no doze to hibernate
+    EXPECT_EQ(65u, tb::PolicyMinutes(policy, 1));  // 300 s idle + 3600 s to hibernate
+}
+
+}  // namespace
