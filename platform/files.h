@@ -32,6 +32,8 @@ public:
     // WriteFile of all `size` bytes; false when not all were written.
     virtual bool Write(FileHandle file, const void* data, std::uint32_t size) = 0;
     virtual void Close(FileHandle file) = 0;
+    // DeleteFileW: false when the file could not be deleted.
+    virtual bool Delete(const char16_t* path) = 0;
 
     // GetFileAttributesW / SetFileAttributesW.
     virtual std::uint32_t GetAttributes(const char16_t* path) = 0;
@@ -47,6 +49,12 @@ public:
     // false when the file cannot be opened or written.
     virtual bool Append(const char16_t* path, const std::string& bytes) = 0;
 
+    // CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    // OPEN_EXISTING), closed again at once: whether the file can be opened for reading.
+    virtual bool CanOpenForReading(const char16_t* path) = 0;
+    // CreateDirectoryW (parent folders are not made); false when it fails, also when the folder
+    // already exists (ERROR_ALREADY_EXISTS).
+    virtual bool CreateFolder(const char16_t* path) = 0;
     // The path separator of the running system.
     virtual char16_t Separator() const = 0;
 };

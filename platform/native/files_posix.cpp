@@ -246,6 +246,25 @@ void PosixFiles::Close(FileHandle file) {
     state.open.erase(it);
 }
 
+bool PosixFiles::Delete(const char16_t* path) {
+    State& state = TheState();
+    std::lock_guard<std::mutex> guard(state.lock);
+    const std::string native = NativePath(path);
+    struct stat st {};
+    if (native.empty() || stat(native.c_str(), &st) != 0) {
+        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
+        return false;
+    }
+    const std::string canonical = Canonical(native);
+    // DeleteFileW removes no folder.
+    if (S_ISDIR(st.st_mode) || ::unlink(native.c_str()) != 0) {
+        SetLastErrorCode(S_ISDIR(st.st_mode) ? kErrorAccessDenied : ErrorFromErrno(errno, native));
+        return false;
+    }
+    state.kept.erase(canonical);
+    return true;
+}
+
 std::uint32_t PosixFiles::GetAttributes(const char16_t* path) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);
@@ -410,6 +429,41 @@ bool PosixFiles::Append(const char16_t* path, const std::string& bytes) {
         return false;
     }
     if (!bytes.empty()) state.kept[Canonical(native)] |= kFileAttributeArchive;
+    return true;
+}
+
+bool PosixFiles::CanOpenForReading(const char16_t* path) {
+    State& state = TheState();
+    std::lock_guard<std::mutex> guard(state.lock);
+    const std::string native = NativePath(path);
+    struct stat st {};
+    if (native.empty() || stat(native.c_str(), &st) != 0) {
+        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        SetLastErrorCode(kErrorAccessDenied);
+        return false;
+    }
+    const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastErrorCode(ErrorFromErrno(errno, native));
+        return false;
+    }
+    CloseQuietly(fd);
+    return true;
+}
+
+bool PosixFiles::CreateFolder(const char16_t* path) {
+    const std::string native = NativePath(path);
+    if (native.empty()) {
+        SetLastErrorCode(kErrorPathNotFound);
+        return false;
+    }
+    if (::mkdir(native.c_str(), 0777) != 0) {
+        SetLastErrorCode(errno == EEXIST ? kErrorAlreadyExists : ErrorFromErrno(errno, native));
+        return false;
+    }
     return true;
 }
 

@@ -28,6 +28,7 @@ public:
     FileHandle CreateForWriting(const char16_t* path, std::uint32_t attributes = kFileAttributeNormal) override;
     bool Write(FileHandle file, const void* data, std::uint32_t size) override;
     void Close(FileHandle file) override;
+    bool Delete(const char16_t* path) override;
 
     std::uint32_t GetAttributes(const char16_t* path) override;
     bool SetAttributes(const char16_t* path, std::uint32_t attributes) override;
@@ -39,6 +40,8 @@ public:
 
     bool ReadAll(const char16_t* path, std::string* bytes) override;
     bool Append(const char16_t* path, const std::string& bytes) override;
+    bool CanOpenForReading(const char16_t* path) override;
+    bool CreateFolder(const char16_t* path) override;
 
     char16_t Separator() const override { return u'/'; }
 };

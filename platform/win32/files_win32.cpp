@@ -69,6 +69,14 @@ void Win32Files::Close(FileHandle file) {
     if (IsOpen(file)) ::CloseHandle(AsHandle(file));
 }
 
+bool Win32Files::Delete(const char16_t* path) {
+    if (!path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return DeleteFileW(W(path)) != 0;
+}
+
 std::uint32_t Win32Files::GetAttributes(const char16_t* path) {
     if (!path) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -164,6 +172,24 @@ bool Win32Files::Append(const char16_t* path, const std::string& bytes) {
                     WriteAll(file.Get(), bytes.data(), bytes.size());
     CloseKeepingError(file);
     return ok;
+}
+
+bool Win32Files::CanOpenForReading(const char16_t* path) {
+    if (!path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    UniqueFile file(CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+bool Win32Files::CreateFolder(const char16_t* path) {
+    if (!path) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return CreateDirectoryW(W(path), nullptr) != FALSE;
 }
 
 std::shared_ptr<IFiles> MakeWin32Files() { return std::make_shared<Win32Files>(); }

@@ -25,6 +25,11 @@
 //   gui_driver expand-tree ID                expands every item of tree ID on the current page;
 //                                            prints its item count and the first visible item's text
 //   gui_driver move-window KIND X Y          moves the window to screen position X, Y (for pictures)
+//   gui_driver box CAPTION [TIMEOUT_MS]      any program's message box titled CAPTION: its texts, its
+//                                            message with line breaks as "\n", whether it is in front
+//   gui_driver box-answer CAPTION yes|no|ok  answers that box
+//   gui_driver activate TITLE                brings the top-level window TITLE to the foreground
+//   gui_driver shell-string ID               string ID of the system's shell32.dll
 // Exit code 0 when the command did its work, 1 when a window was not found, 2 on bad usage.
 #include <windows.h>
 #include <commctrl.h>
@@ -340,6 +345,45 @@ int wmain(int argc, wchar_t** argv) {
         PrintTexts(w);
         RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         return 0;
+    }
+    if (command == L"box" || command == L"box-answer") {
+        const DWORD timeout = command == L"box" && argc > 3 ? Number(argv[3]) : 10000;
+        const DWORD start = GetTickCount();
+        HWND box = nullptr;
+        while (!(box = FindWindowW(L"#32770", arg(2))) || !IsWindowVisible(box)) {
+            if (GetTickCount() - start > timeout) return 1;
+            Sleep(50);
+        }
+        if (command == L"box") {
+            PrintTexts(box);
+            std::string message = Utf8(Text(GetDlgItem(box, 0xFFFF)));
+            for (std::size_t at = 0; (at = message.find('\n', at)) != std::string::npos; at += 2) message.replace(at, 1, "\\n");
+            Print("message", message);
+            Print("foreground", GetForegroundWindow() == box ? 1 : 0);
+            return 0;
+        }
+        const std::wstring answer = arg(3);
+        const int id = answer == L"yes" ? IDYES : answer == L"no" ? IDNO : IDOK;
+        return ClickLater(GetDlgItem(box, id)) && WaitGone(box) ? 0 : 1;
+    }
+    if (command == L"activate") {
+        HWND window = nullptr;
+        const DWORD start = GetTickCount();
+        while (!(window = FindWindowW(nullptr, arg(2)))) {
+            if (GetTickCount() - start > 10000) return 1;
+            Sleep(50);
+        }
+        SetForegroundWindow(window);
+        Print("foreground", GetForegroundWindow() == window ? 1 : 0);
+        return 0;
+    }
+    if (command == L"shell-string") {
+        HMODULE shell = LoadLibraryW(L"shell32.dll");
+        wchar_t text[260] = {};
+        const int copied = shell ? LoadStringW(shell, Number(arg(2)), text, 260) : 0;
+        if (shell) FreeLibrary(shell);
+        Print("text", Utf8(text));
+        return copied > 0 ? 0 : 1;
     }
     if (command == L"wait-window") {
         HWND w = WaitKind(arg(2), argc > 3 ? Number(argv[3]) : 20000);
