@@ -51,6 +51,9 @@
     HARDWARE(IDeviceInventory, inventory, DeviceInventory, MakeWin32DeviceInventory, MakeSimDeviceInventory, MakeEmptyDeviceInventory) \
     HARDWARE(IHotfixes, hotfixes, Hotfixes, MakeWin32Hotfixes, MakeSimHotfixes, MakeEmptyHotfixes) \
     OS(ISystemInfo, systemInfo, SystemInformation, MakeWin32SystemInfo, MakeSimSystemInfo) \
+    OS(IDisplay, display, Display, MakeWin32Display, MakeSimDisplay) \
+    OS(IProcesses, processes, Processes, MakeWin32Processes, MakeSimProcesses) \
+    OS(IShellLinks, links, ShellLinks, MakeWin32ShellLinks, MakeSimShellLinks) \
     /* add new concerns above this line */
 
 namespace quarro::platform {
