@@ -311,3 +311,21 @@ TEST(PcStatusReport, FixedLayoutRowForms) {
 
 }  // namespace
 }  // namespace tab_tests
+
+namespace tab_tests {
+namespace {
+
+TEST(PcStatusCollect, DevicePathsBecomeDriveLetterPaths) {
+    const std::vector<pf::DosDevice> devices = {{u"C:", u"\\Device\\HarddiskVolume1"},
+                                                {u"D:", u"\\Device\\HarddiskVolume10"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"\\Device\\HarddiskVolume1\\Windows\\explorer.exe", "C:\\Windows\\explorer.exe"},
+        {"\\device\\harddiskvolume10\\x.exe", "D:\\x.exe"},  // not claimed by Volume1
+        {"\\Device\\HarddiskVolume2\\y.exe", "\\Device\\HarddiskVolume2\\y.exe"},
+        {"\\Device\\HarddiskVolume1", "C:"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Utf8(pf::DevicePathToDosPath(U(c.first), devices)), c.second) << c.first;
+}
+
+}  // namespace
+}  // namespace tab_tests
