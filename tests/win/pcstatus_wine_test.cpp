@@ -113,7 +113,8 @@ TEST(PcStatusOnWine, RealStartupSourcesProcessesAndTheUtilityLibraryAppear) {
     const std::wstring ready = TestsDir() + L"pcstatus_helper.ready";
     DeleteFileW(ready.c_str());
     std::wstring command = L"\"" + helper + L"\" QuarroPcStatusHelper \"" + ready + L"\" 60";
-    STARTUPINFOW startup = {sizeof(startup)};
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     ASSERT_TRUE(CreateProcessW(helper.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
     UniqueKernelHandle process(info.hProcess), thread(info.hThread);
