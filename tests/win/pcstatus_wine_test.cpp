@@ -136,9 +136,13 @@ TEST(PcStatusOnWine, RealStartupSourcesProcessesAndTheUtilityLibraryAppear) {
     term();
     TerminateProcess(process.Get(), 0);
 
+    // Each shortcut is listed under every list whose folder holds it: Wine answers the default
+    // user's start-up folder with the user's own, so there those two lists are the same.
     for (int i = 0; i < 3; ++i) {
+        std::size_t holders = 0;
+        for (const std::wstring& folder : folders) holders += lstrcmpiW(folder.c_str(), folders[i].c_str()) == 0;
         const auto lines = LinesWith(report, "notepad.exe " + Narrow(arguments[i]));
-        EXPECT_EQ(lines.size(), 1u) << Narrow(arguments[i]) << "\n" << report;
+        EXPECT_EQ(lines.size(), holders) << Narrow(arguments[i]) << "\n" << report;
     }
     // The 64-bit view first, then the 32-bit one.
     const std::size_t run64 = report.find("QuarroRun64(C:\\run\\sixty-four.exe)");
