@@ -241,7 +241,7 @@ def pcstatus_moments(r, actual, expected, layout):
                 in_lists = True
             if not in_lists:
                 exp.append(line)
-        return b"\r\n".join(out) + b"\r\n\r\n\r\n", b"\r\n".join(exp[:-3]) + b"\r\n\r\n\r\n"
+        return b"\r\n".join(out) + b"\r\n\r\n\r\n", b"\r\n".join(exp) + b"\r\n\r\n\r\n"
     return b"\r\n".join(out), expected
 
 
