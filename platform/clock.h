@@ -23,6 +23,8 @@ public:
     virtual SystemTime LocalNow() = 0;
     // GetTickCount: milliseconds since start, wrapping at 2^32.
     virtual std::uint32_t TickCount() = 0;
+    // GetTickCount64, loaded by name from "kernel32.dll": false where the system has none.
+    virtual bool TickCount64(std::uint64_t* milliseconds) = 0;
 };
 
 }  // namespace quarro::platform

@@ -57,6 +57,9 @@
     HARDWARE(IBatteries, batteries, Batteries, MakeWin32Batteries, MakeSimBatteries, MakeAbsentBatteries) \
     HARDWARE(IPower, power, Power, MakeWin32Power, MakeSimPower, MakeAbsentPower) \
     HARDWARE(IRawSmbiosTables, rawSmbios, RawSmbiosTables, MakeWin32RawSmbiosTables, MakeSimRawSmbiosTables, MakeAbsentRawSmbiosTables) \
+    OS(IDisplay, display, Display, MakeWin32Display, MakeSimDisplay) \
+    OS(IProcesses, processes, Processes, MakeWin32Processes, MakeSimProcesses) \
+    OS(IShellLinks, links, ShellLinks, MakeWin32ShellLinks, MakeSimShellLinks) \
     /* add new concerns above this line */
 
 namespace quarro::platform {

@@ -29,6 +29,9 @@
 #include "platform/security.h"
 #include "platform/service_control.h"
 #include "platform/shell_folders.h"
+#include "platform/display.h"
+#include "platform/processes.h"
+#include "platform/shell_links.h"
 
 namespace quarro::platform {
 

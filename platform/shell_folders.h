@@ -5,7 +5,8 @@
 
 namespace quarro::platform {
 
-enum class KnownFolder { Documents, Desktop, Startup, CommonStartup, ProgramFiles, Windows };
+// DefaultUserStartup is the start-up folder of the profile new users are made from.
+enum class KnownFolder { Documents, Desktop, Startup, CommonStartup, ProgramFiles, Windows, DefaultUserStartup };
 
 class IShellFolders {
 public:

@@ -41,6 +41,15 @@ std::uint32_t SimClock::TickCount() {
             .count());
 }
 
+bool SimClock::TickCount64(std::uint64_t* milliseconds) {
+    if (milliseconds) {
+        *milliseconds = static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
+    }
+    return true;
+}
+
 void FakeClock::Sleep(std::uint32_t milliseconds) {
     sleeps.push_back(milliseconds);
     nowMs += milliseconds;

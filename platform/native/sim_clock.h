@@ -16,6 +16,7 @@ public:
     SystemTime UtcNow() override;
     SystemTime LocalNow() override;
     std::uint32_t TickCount() override;
+    bool TickCount64(std::uint64_t* milliseconds) override;
 };
 
 // A clock that only moves when told to: Sleep advances it and is recorded.
@@ -26,8 +27,13 @@ public:
     SystemTime UtcNow() override { return utc; }
     SystemTime LocalNow() override { return local; }
     std::uint32_t TickCount() override { return static_cast<std::uint32_t>(nowMs); }
+    bool TickCount64(std::uint64_t* milliseconds) override {
+        if (milliseconds) *milliseconds = nowMs;
+        return hasTickCount64;
+    }
 
     std::uint64_t nowMs = 0;
+    bool hasTickCount64 = true;
     std::vector<std::uint32_t> sleeps;
     SystemTime utc{2026, 12, 1, 7, 12, 0, 0, 0};
     SystemTime local{2026, 12, 1, 7, 13, 0, 0, 0};

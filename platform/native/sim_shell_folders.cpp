@@ -1,5 +1,5 @@
 // Known folders in the native build: the "folders" section of machine.json (text paths under the
-// names Documents, Desktop, Startup, CommonStartup, ProgramFiles, Windows); the documents folder
+// names Documents, Desktop, Startup, CommonStartup, ProgramFiles, Windows, DefaultUserStartup); the documents folder
 // falls back to QUARRO_DOCUMENTS, then $HOME.
 #include <cstdlib>
 #include <map>
@@ -28,7 +28,7 @@ public:
 
     bool GetKnownFolderPath(KnownFolder folder, std::u16string* path) override {
         static const char* const kNames[] = {"Documents", "Desktop", "Startup", "CommonStartup", "ProgramFiles",
-                                             "Windows"};
+                                             "Windows",   "DefaultUserStartup"};
         const char* name = kNames[static_cast<int>(folder)];
         std::string found;
         auto it = paths_.find(name);

@@ -3,6 +3,7 @@
 
 #include "platform/clock.h"
 #include "platform/concerns.h"
+#include "platform/win32/wide.h"
 
 namespace quarro::platform::win32 {
 
@@ -19,6 +20,7 @@ public:
     SystemTime UtcNow() override;
     SystemTime LocalNow() override;
     std::uint32_t TickCount() override;
+    bool TickCount64(std::uint64_t* milliseconds) override;
 };
 
 }  // namespace
@@ -44,6 +46,15 @@ SystemTime Win32Clock::LocalNow() {
 }
 
 std::uint32_t Win32Clock::TickCount() { return GetTickCount(); }
+
+// GetTickCount64 exists from Vista on: looked up by name so that the program still loads on XP.
+bool Win32Clock::TickCount64(std::uint64_t* milliseconds) {
+    using TickCount64Function = ULONGLONG(WINAPI*)();
+    const auto tickCount64 = LoadedExport<TickCount64Function>(L"kernel32.dll", "GetTickCount64");
+    if (!tickCount64) return false;
+    if (milliseconds) *milliseconds = tickCount64();
+    return true;
+}
 
 std::shared_ptr<IClock> MakeWin32Clock() { return std::make_shared<Win32Clock>(); }
 

@@ -31,6 +31,8 @@ FolderIds IdsOf(KnownFolder folder) {
         return {{0x905E63B6, 0xC1BF, 0x494E, {0xB2, 0x9C, 0x65, 0xB7, 0x32, 0xD3, 0xD2, 0x1A}}, CSIDL_PROGRAM_FILES};
     case KnownFolder::Windows:
         return {{0xF38BF404, 0x1D43, 0x42F2, {0x93, 0x05, 0x67, 0xDE, 0x0B, 0x28, 0xFC, 0x23}}, CSIDL_WINDOWS};
+    case KnownFolder::DefaultUserStartup:
+        return {{0xB97D20BB, 0xF46A, 0x4C97, {0xBA, 0x10, 0x5E, 0x36, 0x08, 0x43, 0x08, 0x54}}, CSIDL_STARTUP};
     }
     return {};
 }
@@ -40,17 +42,19 @@ public:
     bool GetKnownFolderPath(KnownFolder folder, std::u16string* path) override {
         if (!path) return false;
         const FolderIds ids = IdsOf(folder);
+        // The default user's folders are the user's folders asked for with the token -1.
+        HANDLE token = folder == KnownFolder::DefaultUserStartup ? reinterpret_cast<HANDLE>(-1) : nullptr;
         // SHGetKnownFolderPath exists from Vista on; older systems answer SHGetFolderPathW.
         using KnownFolderPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
         if (const auto knownFolderPath = LoadedExport<KnownFolderPath>(L"shell32.dll", "SHGetKnownFolderPath")) {
             // The shell's string is freed on every path, also when the copy throws.
             quarro::win32::CoTaskString found;
-            if (FAILED(knownFolderPath(ids.known, 0, nullptr, found.Put())) || !found.Get()) return false;
+            if (FAILED(knownFolderPath(ids.known, 0, token, found.Put())) || !found.Get()) return false;
             *path = U(found.Get());
             return !path->empty();
         }
         wchar_t buffer[MAX_PATH] = {};
-        if (FAILED(SHGetFolderPathW(nullptr, ids.csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return false;
+        if (FAILED(SHGetFolderPathW(nullptr, ids.csidl, token, SHGFP_TYPE_CURRENT, buffer))) return false;
         *path = U(buffer);
         return !path->empty();
     }

@@ -22,6 +22,7 @@
 //   gui_driver wait-exit [TIMEOUT_MS]        until "AlmanacMain" is gone
 //   gui_driver column-widths                 the current page's list column widths
 //   gui_driver list-rows                     the current page's list rows: rows=N, rowI=col0|col1
+//   gui_driver list-items                    the current page's list rows: "rows=N", then "row=ITEM|VALUE" each
 //   gui_driver expand-tree ID                expands every item of tree ID on the current page;
 //                                            prints its item count and the first visible item's text
 //   gui_driver move-window KIND X Y          moves the window to screen position X, Y (for pictures)
@@ -242,6 +243,40 @@ void PrintLayout(HWND sheet) {
     PrintRect("list", ClientRectIn(page, GetDlgItem(page, 1018)));
     PrintRect("save", ClientRectIn(page, GetDlgItem(page, 1016)));
     PrintRect("about", ClientRectIn(page, GetDlgItem(page, 1017)));
+}
+
+// The rows of a list view in another process, through a buffer in that process: "rows=N", then
+// "row=<item>|<value>" per row (UTF-8).
+bool PrintListRows(HWND list) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return false;
+    constexpr int kUnits = 512;
+    void* remote = VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kUnits * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE);
+    const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    Print("rows", count);
+    for (int row = 0; remote && row < count; ++row) {
+        std::string line;
+        for (int column = 0; column < 2; ++column) {
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.cchTextMax = kUnits;
+            item.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(LVITEMW));
+            wchar_t text[kUnits] = {};
+            SIZE_T done = 0;
+            WriteProcessMemory(process, remote, &item, sizeof(item), &done);
+            SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+            ReadProcessMemory(process, item.pszText, text, sizeof(text) - sizeof(wchar_t), &done);
+            char utf8[kUnits * 3] = {};
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8) - 1, nullptr, nullptr);
+            line += (column ? "|" : "") + std::string(utf8);
+        }
+        Print("row", line);
+    }
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return remote != nullptr;
 }
 
 void PrintTexts(HWND dialog) {
@@ -516,6 +551,11 @@ int wmain(int argc, wchar_t** argv) {
         SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(first));
         Print("items", std::to_string(items));
         return 0;
+    }
+    if (command == L"list-items") {
+        HWND page = CurrentPage(sheet);
+        HWND list = page ? GetDlgItem(page, 1018) : nullptr;
+        return list && PrintListRows(list) ? 0 : 1;
     }
     if (command == L"column-widths") {
         HWND page = CurrentPage(sheet);
