@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build ccache g++ clang libclang-rt-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 xvfb xauth x11-apps imagemagick fonts-wqy-microhei locales
-  libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev dmidecode python3
+  libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev dmidecode python3 nsis
 )
 
 missing=()
