@@ -51,6 +51,7 @@
     HARDWARE(IDeviceInventory, inventory, DeviceInventory, MakeWin32DeviceInventory, MakeSimDeviceInventory, MakeEmptyDeviceInventory) \
     HARDWARE(IHotfixes, hotfixes, Hotfixes, MakeWin32Hotfixes, MakeSimHotfixes, MakeEmptyHotfixes) \
     OS(ISystemInfo, systemInfo, SystemInformation, MakeWin32SystemInfo, MakeSimSystemInfo) \
+    HARDWARE(IBatteries, batteries, Batteries, MakeWin32Batteries, MakeSimBatteries, MakeAbsentBatteries) \
     /* add new concerns above this line */
 
 namespace quarro::platform {
