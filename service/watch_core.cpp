@@ -86,3 +86,28 @@ void WatchCore::Shutdown() {
 }
 
 }  // namespace watch
+
+#include "common/text.h"
+#include "platform/owner.h"
+#include "platform/platform.h"
+
+namespace watch {
+
+bool ExclusionDevicePresent() {
+    namespace pf = quarro::platform;
+    pf::IDeviceInventory& inventory = pf::DeviceInventory();
+    const pf::OwnedDeviceInfoSet owned(inventory, inventory.OpenPresentDevices());
+    if (!owned) return false;
+    const pf::DeviceInfoSet set = owned.Get();
+    bool found = false;
+    pf::DeviceMember member;
+    for (std::uint32_t index = 0; !found && inventory.EnumDevice(set, index, &member); ++index) {
+        char16_t id[512] = {};
+        if (!inventory.ReadInstanceId(set, member, id, 511)) continue;
+        id[511] = 0;
+        found = quarro::text::StartsWithNoCaseAscii(id, u"pci\\ven_8086&dev_444e");
+    }
+    return found;
+}
+
+}  // namespace watch

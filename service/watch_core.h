@@ -59,3 +59,11 @@ private:
 };
 
 }  // namespace watch
+
+namespace watch {
+
+// Whether a device whose instance id begins (case-insensitively) with "pci\ven_8086&dev_444e" is
+// present (device inventory concern): on such machines there are no periodic samples.
+bool ExclusionDevicePresent();
+
+}  // namespace watch
