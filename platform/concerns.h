@@ -52,6 +52,8 @@
     HARDWARE(IHotfixes, hotfixes, Hotfixes, MakeWin32Hotfixes, MakeSimHotfixes, MakeEmptyHotfixes) \
     OS(ISystemInfo, systemInfo, SystemInformation, MakeWin32SystemInfo, MakeSimSystemInfo) \
     HARDWARE(IBatteries, batteries, Batteries, MakeWin32Batteries, MakeSimBatteries, MakeAbsentBatteries) \
+    HARDWARE(IStorage, storage, Storage, MakeWin32Storage, MakeSimStorage, MakeAbsentStorage) \
+    OS(IPipeClient, pipes, PipeClient, MakeWin32PipeClient, MakeSimPipeClient) \
     /* add new concerns above this line */
 
 namespace quarro::platform {
