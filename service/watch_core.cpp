@@ -96,7 +96,7 @@ namespace watch {
 bool ExclusionDevicePresent() {
     namespace pf = quarro::platform;
     pf::IDeviceInventory& inventory = pf::DeviceInventory();
-    const pf::OwnedDeviceInfoSet owned(inventory, inventory.OpenPresentDevices());
+    const pf::OwnedInventorySet owned(inventory, inventory.OpenPresentDevices());
     if (!owned) return false;
     const pf::DeviceInfoSet set = owned.Get();
     bool found = false;

@@ -9,6 +9,7 @@
 #include "common/reg.h"
 #include "common/text.h"
 #include "platform/platform.h"
+#include "smart/snapshot.h"
 
 namespace pf = quarro::platform;
 using quarro::text::Format;
@@ -22,12 +23,6 @@ const std::string kRule = std::string(119, '-') + "\r\n";
 
 // Watched attributes, in the order the default body lists them.
 constexpr std::uint8_t kWatched[] = {4, 5, 9, 12, 191, 192, 194, 196, 197, 199};
-
-// Drive families by model prefix, tried in this order (case-insensitive, over the prefix).
-constexpr const char* kFamilies[] = {
-    "UNKNOWN", "MIRELTA MK", "FUJITSU MHV", "HITACHI_DK23E", "HTS", "Hitachi HTS", "IC25N",
-    "SAMSUNG", "MAXTOR",     "FUJITSU",     "TS",            "WDC", "ST",          "HGST HTS",
-};
 
 // History values, newest first after "HddNotif002"; shifted down one place per record.
 constexpr const char16_t* kHistoryChain[] = {
@@ -93,18 +88,6 @@ bool ValidInFileName(char16_t c) {
 
 }  // namespace
 
-int DriveFamily(const char* model) {
-    const std::size_t length = std::strlen(model);
-    for (int i = 0; i < static_cast<int>(std::size(kFamilies)); ++i) {
-        const std::size_t n = std::strlen(kFamilies[i]);
-        if (length >= n && quarro::text::StartsWithNoCaseAscii(quarro::text::FromAnsi(std::string_view(model, n)),
-                                                               quarro::text::FromAnsi(kFamilies[i]))) {
-            return i;
-        }
-    }
-    return 0;
-}
-
 std::u16string LogFileName(const std::string& driveSerial, const std::string& pcSerial, const std::string& pcModel,
                            int year, int month) {
     const std::u16string raw = quarro::text::FromAnsi(
@@ -149,7 +132,7 @@ std::int32_t WatchLog::Handle(int event) {
 void WatchLog::PreparePowerOn(const DriveIdentity& identity) {
     driveModel_ = Trim(identity.model);
     driveSerial_ = Trim(identity.serial);
-    family_ = DriveFamily(driveModel_.c_str());
+    family_ = quarro::smart::DriveFamily(driveModel_);
     solidState_ = identity.solidState;
     if (solidState_) WriteDword(u"ALLSAVE", 1);
     if (family_ == 10) {

@@ -27,9 +27,6 @@ struct OsNumbers {
     std::uint32_t major = 0, minor = 0, build = 0;
 };
 
-// The drive-family index of a trimmed drive model (0 when no prefix matches).
-int DriveFamily(const char* model);
-
 // The log file's name for these parts and month: characters that are not valid in long file names
 // are dropped (so no part can name another folder), at most 259 characters.
 std::u16string LogFileName(const std::string& driveSerial, const std::string& pcSerial, const std::string& pcModel,

@@ -2,6 +2,7 @@
 // file and registry work, one message at a time; the dispatcher thread runs the service main
 // function and the control handler, which only post messages to the window.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cwchar>
 #include <memory>
@@ -30,7 +31,8 @@ constexpr UINT kMsgStop = WM_APP + 100;     // 0x8064
 constexpr UINT kMsgControl = WM_APP + 101;  // 0x8065, wParam = control code
 constexpr UINT kMsgPowerOn = WM_APP + 102;  // 0x8066
 constexpr DWORD kDispatcherWaitMs = 2000;
-constexpr DWORD kStopWaitHintMs = 30000;
+// While stopping, each entry still queued before the stop renews the wait hint with a checkpoint.
+constexpr DWORD kStopWaitHintMs = 10000;
 
 // Process-wide state, owned by the main thread; the dispatcher thread touches only the status
 // fields, the stop event and the window handle (set before that thread starts).
@@ -42,6 +44,8 @@ struct State {
     SERVICE_STATUS_HANDLE status = nullptr;
     DWORD lastState = 0;
     DWORD exitCode = NO_ERROR;
+    DWORD checkpoint = 0;
+    volatile LONG stopping = 0;
     bool idle = true;
     std::unique_ptr<watch::WatchCore> core;
 } g;
@@ -52,13 +56,14 @@ public:
     void Stop(int id) override { KillTimer(g.window, static_cast<UINT_PTR>(id)); }
 };
 
-void Report(DWORD state, DWORD waitHint = 0) {
+void Report(DWORD state, DWORD waitHint = 0, DWORD checkpoint = 0) {
     SERVICE_STATUS status{};
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
     status.dwControlsAccepted = state == SERVICE_START_PENDING ? 0 : SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
     status.dwWin32ExitCode = g.exitCode;
     status.dwWaitHint = waitHint;
+    status.dwCheckPoint = checkpoint;
     g.lastState = state;
     if (!g.status || !SetServiceStatus(g.status, &status)) {
         g.exitCode = GetLastError();
@@ -71,8 +76,9 @@ DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void*) {
     case SERVICE_CONTROL_STOP:
         // The stop event is set by the main thread once the last entry is written, so that the
         // service reports stopped only after its log is complete.
+        InterlockedExchange(&g.stopping, 1);
+        Report(SERVICE_STOP_PENDING, kStopWaitHintMs, 1);
         PostMessageW(g.window, kMsgStop, 0, 0);
-        Report(SERVICE_STOP_PENDING, kStopWaitHintMs);
         return NO_ERROR;
     case SERVICE_CONTROL_PAUSE:
         Report(g.lastState == SERVICE_RUNNING ? SERVICE_PAUSED : SERVICE_RUNNING);
@@ -89,7 +95,7 @@ DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void*) {
     default:
         if (control >= 144 && control <= 148) {
             PostMessageW(g.window, kMsgControl, control, 0);
-            Report(SERVICE_RUNNING);
+            if (!g.stopping) Report(SERVICE_RUNNING);
             return NO_ERROR;
         }
         Report(SERVICE_RUNNING);
@@ -144,6 +150,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case kMsgControl:
         core->Control(static_cast<std::uint32_t>(wParam));
+        if (g.stopping) Report(SERVICE_STOP_PENDING, kStopWaitHintMs, ++g.checkpoint + 1);
         return 0;
     case kMsgStop:
         core->Stop();

@@ -380,12 +380,7 @@ TEST_F(WatchLogTest, HistoryArithmeticPerFamily) {
     }
 }
 
-TEST_F(WatchLogTest, FamilyTableAndFileNames) {
-    EXPECT_EQ(DriveFamily("fujitsu mhv2"), 2);
-    EXPECT_EQ(DriveFamily("TS"), 10);
-    EXPECT_EQ(DriveFamily("T"), 0);
-    EXPECT_EQ(DriveFamily("Unknown disk"), 0);
-    EXPECT_EQ(DriveFamily("MAXTOR 6Y"), 8);
+TEST_F(WatchLogTest, FileNamesKeepToTheLogFolder) {
     EXPECT_EQ(LogFileName("..\\..\\Windows/x:y", "9Z01212345", "PT-12345A", 2026, 3),
               u"quarro_....Windowsxy_9Z01212345_PT-12345A_202603.txt");
     EXPECT_EQ(LogFileName("a<b>c\"d|e?f*\x01", "", "", 1, 12), u"quarro_abcdef___000112.txt");
