@@ -2,12 +2,12 @@
 
 #include <memory>
 #include <new>
-#include <optional>
 
 #include "common/ansi.h"
 #include "common/format.h"
 #include "common/misc_common.h"
 #include "common/module_strings.h"
+#include "common/product_lines.h"
 #include "common/reg.h"
 #include "common/text.h"
 #include "platform/owner.h"
@@ -20,25 +20,6 @@ using quarro::resources::LoadModuleString;
 namespace {
 
 const std::string kRule(119, '-');
-
-// Each header line is converted into at most 260 bytes (cut to fit).
-std::string AnsiLine(const std::u16string& line) {
-    std::string ansi = quarro::text::ToAnsi(line);
-    if (ansi.size() > 259) ansi.resize(259);
-    return ansi;
-}
-
-// An installer value of HKLM "Software\Mirelta\QUARRO" (default view); nothing when it does not
-// read. A value that exists but is empty still counts: the lines then end in the bare separator.
-std::optional<std::u16string> InstallerValue(const char16_t* name) {
-    char16_t buffer[260] = {};
-    std::uint32_t bytes = sizeof(buffer);
-    if (!CReg().ReadString(pf::kHkeyLocalMachine, u"Software\\Mirelta\\QUARRO", name, buffer, &bytes, 0)) {
-        return std::nullopt;
-    }
-    buffer[259] = 0;
-    return std::u16string(buffer);
-}
 
 // The report file, closed on every path (a failed write or an exception while the header or a
 // module's text is put together must not leave it open).
@@ -109,20 +90,12 @@ void AppendLines(const std::string& content, std::string& out) {
 
 }  // namespace
 
-std::u16string ProductLine() {
-    std::u16string line = LoadModuleString(IDS_PRODUCT);
-    if (const auto version = InstallerValue(u"Version")) line += u" " + *version;
-    return line;
-}
+std::u16string ProductLine() { return quarro::product::ProductLine(LoadModuleString(IDS_PRODUCT)); }
 
-std::u16string MakerLine() {
-    std::u16string line = LoadModuleString(IDS_MAKER);
-    if (const auto year = InstallerValue(u"CopyrightYear")) line += u" (C) " + *year;
-    return line;
-}
+std::u16string MakerLine() { return quarro::product::MakerLine(LoadModuleString(IDS_MAKER)); }
 
 std::string ReportHeader(const std::u16string& productLine, const std::u16string& makerLine) {
-    return kRule + "\r\n" + AnsiLine(productLine) + "\r\n" + AnsiLine(makerLine) + "\r\n" + kRule + "\r\n\r\n\r\n";
+    return kRule + "\r\n" + quarro::product::ProductAndMakerLines(productLine, makerLine) + kRule + "\r\n\r\n\r\n";
 }
 
 int SaveReportToFile(const std::u16string& path, const std::vector<CTab*>& range, bool allPages,
