@@ -52,12 +52,17 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 ; ---- shared steps ---------------------------------------------------------------------------
-; The registry view the installed programs read: the 64-bit one for the 64-bit build.
+; The uninstall entry goes in the view of the installed programs' own bitness (64-bit for the
+; 64-bit build). The product's values ("Version", "CopyrightYear", the service's history) are
+; read by every program in the 32-bit view, as a 32-bit program reads them on 64-bit Windows.
 !macro UseProgramsView
   !if "${ARCH}" == "x64"
     SetRegView 64
   !endif
   SetShellVarContext all
+!macroend
+!macro UseProductValuesView
+  SetRegView 32
 !macroend
 
 ; Stops a service and waits for it ("net stop" returns once the service has stopped); nothing
@@ -122,8 +127,10 @@ Section "Quarro"
   File "${BINDIR}\*.exe"
   File "${BINDIR}\*.dll"
 
+  !insertmacro UseProductValuesView
   WriteRegStr HKLM "${APP_KEY}" "Version" "${VERSION}"
   WriteRegStr HKLM "${APP_KEY}" "CopyrightYear" "${YEAR}"
+  !insertmacro UseProgramsView
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -192,6 +199,7 @@ Section "Uninstall"
   Delete "$INSTDIR\Toolbench.exe"
   Delete "$INSTDIR\Glance.exe"
   Delete "$INSTDIR\Uninstall.exe"
+  !insertmacro UseProductValuesView
   ${If} $RemoveHistory == 1
     RMDir /r "$INSTDIR\Log"
     DeleteRegValue HKLM "${APP_KEY}" "HddNotif000"
@@ -222,5 +230,6 @@ Section "Uninstall"
   DeleteRegValue HKLM "${APP_KEY}" "Version"
   DeleteRegValue HKLM "${APP_KEY}" "CopyrightYear"
   DeleteRegKey /ifempty HKLM "${APP_KEY}"
+  !insertmacro UseProgramsView
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -3,9 +3,10 @@
 values in the 64-bit view, the uninstall entry, shortcuts, running services), the installed viewer's
 report, an upgrade over it, and a silent uninstall that keeps the service's Log folder.
 
-Wine has no Misc driver: after the install the test points both services at machines/default by
-their command line (sc config), as a developer would; the installer itself never writes a snapshot
-setting.
+Wine has no Misc driver: after the install the test points both services at machines/default
+through their parameters keys (Wine's "sc config" cannot change a command line), as a developer
+would, and restarts them; the installer itself never writes a snapshot setting. Without the driver
+Watchpost ends at once, so it is seen running only on the snapshot.
 
 usage: installer_cases.py --build BUILD_DIR --source SOURCE_DIR   (WINEPREFIX: a fresh prefix)
 """
@@ -15,6 +16,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 import time
 
 WINE = "/usr/lib/wine/wine64"
@@ -46,11 +48,16 @@ class Case:
         return condition
 
     def wine(self, *args, timeout=180, env=None):
-        result = subprocess.run([WINE] + list(args), env=env or self.env, capture_output=True, timeout=timeout)
-        return result.returncode, result.stdout.decode("utf-8", "replace") + result.stderr.decode("utf-8", "replace")
+        """Output goes to a file, not a pipe: a Wine process may start the wineserver or a service
+        that inherits its handles and outlives it, and a pipe would stay open until they end."""
+        with tempfile.TemporaryFile() as out:
+            result = subprocess.run([WINE] + list(args), env=env or self.env, stdout=out, stderr=subprocess.STDOUT,
+                                    stdin=subprocess.DEVNULL, timeout=timeout)
+            out.seek(0)
+            return result.returncode, out.read().decode("utf-8", "replace")
 
-    def reg_values(self, key):
-        rc, out = self.wine("reg", "query", key)
+    def reg_values(self, key, view=None):
+        rc, out = self.wine("reg", "query", key, *(["/reg:" + view] if view else []))
         if rc != 0:
             return None
         values = {}
@@ -93,8 +100,8 @@ class Case:
         self.check("%s: the nine tab modules are shipped" % label,
                    ["Facet%02d.dll" % n for n in range(1, 10)] == [f for f in files if f.startswith("Facet")],
                    repr(files))
-        app = self.reg_values(APP_KEY) or {}
-        self.check("%s: Version and CopyrightYear in the 64-bit view" % label,
+        app = self.reg_values(APP_KEY, "32") or {}
+        self.check("%s: Version and CopyrightYear in the 32-bit view the programs read" % label,
                    re.fullmatch(r"\d+\.\d+\.\d+\.\d+", app.get("Version", "")) and app.get("CopyrightYear") == "2026",
                    repr(app))
         entry = self.reg_values(UNINSTALL_KEY) or {}
@@ -109,9 +116,9 @@ class Case:
                             "Quarro")
         self.check("%s: Start-menu shortcuts for the viewer and Glance" % label,
                    sorted(os.listdir(menu)) == ["Glance.lnk", "Quarro.lnk"] if os.path.isdir(menu) else False)
-        for name in SERVICES:
-            self.check("%s: %s runs" % (label, name), self.wait_state(name, "RUNNING") == "RUNNING",
-                       self.service_state(name))
+        self.check("%s: Watchpost is registered" % label, self.service_state("Watchpost") != "MISSING")
+        self.check("%s: Spindle runs" % label, self.wait_state("Spindle", "RUNNING") == "RUNNING",
+                   self.service_state("Spindle"))
         return app.get("Version", "")
 
     def version_resources(self, version):
@@ -133,13 +140,14 @@ class Case:
 
     def point_services_at_snapshot(self):
         machine = winpath(os.path.join(self.source, "machines", "default"))
-        for name in SERVICES:
+        for name, value in (("Spindle", "MachineFolder"), ("Watchpost", "Machine")):
             self.wine("net", "stop", name, timeout=60)
-            image = '"C:\\Program Files\\Mirelta\\Quarro\\%s.exe" /machine:%s' % (name, machine)
-            rc, out = self.wine("sc", "config", name, "binPath=", image)
-            self.check("%s takes the snapshot on its command line" % name, rc == 0, out)
+            key = r"HKLM\SYSTEM\CurrentControlSet\Services\%s\Parameters" % name
+            rc, out = self.wine("reg", "add", key, "/v", value, "/d", machine, "/f")
+            self.check("%s takes the snapshot from its parameters key" % name, rc == 0, out)
             self.wine("sc", "start", name)
-            self.check("%s runs on the snapshot" % name, self.wait_state(name, "RUNNING") == "RUNNING")
+            self.check("%s runs on the snapshot" % name, self.wait_state(name, "RUNNING") == "RUNNING",
+                       self.service_state(name))
 
     def power_on_entry(self):
         log = os.path.join(self.folder, "Log")
@@ -171,6 +179,8 @@ class Case:
         self.check("upgrade: one uninstall entry", entries.count("\\Uninstall\\Quarro\r\n") == 1 or
                    entries.count("\\Uninstall\\Quarro\n") == 1, entries)
         self.installed("upgrade")
+        self.check("upgrade: Watchpost runs again on the snapshot", self.wait_state("Watchpost", "RUNNING") == "RUNNING",
+                   self.service_state("Watchpost"))
         menu = glob.glob(os.path.join(self.prefix, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu",
                                       "Programs", "Quarro*"))
         self.check("upgrade: one Start-menu folder", len(menu) == 1, repr(menu))
@@ -178,13 +188,16 @@ class Case:
     def uninstall(self):
         rc, out = self.wine(os.path.join(self.folder, "Uninstall.exe"), "/S", timeout=120)
         # The uninstaller runs from a copy of itself in the temporary folder; wait until it ends.
-        subprocess.run([WINESERVER, "-w"], env=self.env, timeout=120)
+        try:
+            subprocess.run([WINESERVER, "-w"], env=self.env, timeout=120)
+        except subprocess.TimeoutExpired:
+            pass
         for name in SERVICES:
             self.check("uninstall: %s is gone" % name, self.service_state(name) == "MISSING", self.service_state(name))
         left = sorted(os.listdir(self.folder)) if os.path.isdir(self.folder) else []
         self.check("uninstall: only Log\\ stays", left == ["Log"], repr(left))
         self.check("uninstall: the uninstall entry is gone", self.reg_values(UNINSTALL_KEY) is None)
-        app = self.reg_values(APP_KEY) or {}
+        app = self.reg_values(APP_KEY, "32") or {}
         self.check("uninstall: Version and CopyrightYear are gone", "Version" not in app and "CopyrightYear" not in app,
                    repr(app))
 
