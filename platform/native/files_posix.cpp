@@ -246,15 +246,24 @@ void PosixFiles::Close(FileHandle file) {
     state.open.erase(it);
 }
 
+
+// The native path of the Windows path `path` and its status; false with the last error Windows
+// would give (path not found, or the error of the lookup) when there is none.
+static bool StatWindowsPath(const char16_t* path, std::string* native, struct stat* st) {
+    *native = NativePath(path);
+    if (native->empty() || stat(native->c_str(), st) != 0) {
+        SetLastErrorCode(native->empty() ? kErrorPathNotFound : ErrorFromErrno(errno, *native));
+        return false;
+    }
+    return true;
+}
+
 bool PosixFiles::Delete(const char16_t* path) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);
-    const std::string native = NativePath(path);
+    std::string native;
     struct stat st {};
-    if (native.empty() || stat(native.c_str(), &st) != 0) {
-        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
-        return false;
-    }
+    if (!StatWindowsPath(path, &native, &st)) return false;
     const std::string canonical = Canonical(native);
     // DeleteFileW removes no folder.
     if (S_ISDIR(st.st_mode) || ::unlink(native.c_str()) != 0) {
@@ -286,12 +295,9 @@ std::uint32_t PosixFiles::GetAttributes(const char16_t* path) {
 bool PosixFiles::SetAttributes(const char16_t* path, std::uint32_t attributes) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);
-    const std::string native = NativePath(path);
+    std::string native;
     struct stat st {};
-    if (native.empty() || stat(native.c_str(), &st) != 0) {
-        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
-        return false;
-    }
+    if (!StatWindowsPath(path, &native, &st)) return false;
     // FILE_ATTRIBUTE_NORMAL alone clears everything; the directory bit and the attributes this
     // model does not keep are ignored.
     attributes &= kSettable;
@@ -398,12 +404,9 @@ bool PosixFiles::ReadAll(const char16_t* path, std::string* bytes) {
 bool PosixFiles::Append(const char16_t* path, const std::string& bytes) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);
-    const std::string native = NativePath(path);
+    std::string native;
     struct stat st {};
-    if (native.empty() || stat(native.c_str(), &st) != 0) {
-        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
-        return false;
-    }
+    if (!StatWindowsPath(path, &native, &st)) return false;
     if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) {
         SetLastErrorCode(kErrorAccessDenied);
         return false;
@@ -435,12 +438,9 @@ bool PosixFiles::Append(const char16_t* path, const std::string& bytes) {
 bool PosixFiles::CanOpenForReading(const char16_t* path) {
     State& state = TheState();
     std::lock_guard<std::mutex> guard(state.lock);
-    const std::string native = NativePath(path);
+    std::string native;
     struct stat st {};
-    if (native.empty() || stat(native.c_str(), &st) != 0) {
-        SetLastErrorCode(native.empty() ? kErrorPathNotFound : ErrorFromErrno(errno, native));
-        return false;
-    }
+    if (!StatWindowsPath(path, &native, &st)) return false;
     if (S_ISDIR(st.st_mode)) {
         SetLastErrorCode(kErrorAccessDenied);
         return false;
