@@ -179,7 +179,7 @@ int Serve(const wchar_t* folder, const wchar_t* readyFile) {
     for (;;) {
         UniqueHandle<FileHandleTraits> pipe(CreateNamedPipeW(
             RELAY_PIPE_NAME_W, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-            PIPE_UNLIMITED_INSTANCES, RELAY_MAX_BYTES + 64, RELAY_MAX_BYTES + 64, 0, nullptr));
+            PIPE_UNLIMITED_INSTANCES, 65536, 65536, 0, nullptr));
         if (pipe.Get() == INVALID_HANDLE_VALUE) return Fail("CreateNamedPipeW");
         if (!ready && readyFile) {
             UniqueHandle<FileHandleTraits> file(

@@ -21,7 +21,7 @@
 
 #define RELAY_REQUEST_MAGIC 0x31515251u /* "RQQ1" */
 #define RELAY_REPLY_MAGIC 0x31505251u   /* "RQP1" */
-#define RELAY_MAX_BYTES 65536u
+#define RELAY_MAX_BYTES 0x01000040u /* the client's 16 MiB transfer bound and a capsule's framing */
 
 typedef struct RelayRequest {
     unsigned int magic;

@@ -92,8 +92,10 @@ class Runner:
     def winpath(self, path):
         return "Z:" + os.path.abspath(path).replace("/", "\\")
 
-    def report(self, case, machine_dir, switches, regs=(), only=None, env=None):
-        """Runs the report into a folder of its own and returns the file's bytes (None: no file)."""
+    def report(self, case, machine_dir, switches, regs=(), only=None, env=None, relay=False):
+        """Runs the report into a folder of its own and returns the file's bytes (None: no file).
+        With `relay` (Wine) the device is the real one, served through the relay (winetest.sh
+        --relay)."""
         program = self.layout(case, only)
         out = os.path.join(self.work, case, "out")
         os.makedirs(out)
@@ -107,7 +109,8 @@ class Runner:
             command = ["bash", os.path.join(self.source, "tests", "wine", "winetest.sh"), "run", "--winver", "win7"]
             for reg in regs:
                 command += ["--reg", reg]
-            command += ["--machine", machine_dir, "--", program, "/OUTPUTLOG"] + switches + ["/P:" + self.winpath(out)]
+            command += ["--relay" if relay else "--machine", machine_dir, "--", program, "/OUTPUTLOG"] + switches + \
+                ["/P:" + self.winpath(out)]
         result = subprocess.run(command, env=env, capture_output=True, timeout=180)
         path = os.path.join(out, "Sysnote.txt")
         if not os.path.exists(path):
