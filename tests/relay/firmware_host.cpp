@@ -7,9 +7,10 @@
 //       marks the interface present, writes its driver key ("DriverVersion" from the snapshot,
 //       "DriverDesc", "ProviderName") and the relay's "DeviceLink" (the interface's device path as
 //       an NT name). Prints the device path.
-//   FirmwareHost serve <snapshot folder> [ready file]
+//   FirmwareHost serve <snapshot folder> [ready file [fault]]
 //       Serves the pipe until killed: one thread and one simulated driver per connection, that is
 //       per open handle of the device. Writes the ready file once the first instance listens.
+//       A fault ("oversize", "badmagic", "hangup") breaks every reply that way: a broken host.
 //
 // Exit code 0 on success; otherwise the Win32 error (or 1 for a bad command or snapshot).
 #include <windows.h>
@@ -146,7 +147,7 @@ int Register(const wchar_t* folder) {
 }
 
 // One connection: a fresh simulated driver (a session lives no longer than its handle).
-void ServeConnection(HANDLE raw, const nlohmann::json* section) {
+void ServeConnection(HANDLE raw, const nlohmann::json* section, quarro::relay::HostFault fault) {
     UniqueHandle<FileHandleTraits> pipe(raw);
     sim::SimMiscDriver driver(section);
     driver.OnOpen();
@@ -164,13 +165,13 @@ void ServeConnection(HANDLE raw, const nlohmann::json* section) {
         DWORD put = 0;
         return WriteFile(pipe.Get(), data, static_cast<DWORD>(size), &put, nullptr) && put == size;
     };
-    while (quarro::relay::ServeFrame(driver, read, write) == quarro::relay::FrameResult::Served) {
+    while (quarro::relay::ServeFrame(driver, read, write, fault) == quarro::relay::FrameResult::Served) {
     }
     driver.OnClose();
     DisconnectNamedPipe(pipe.Get());
 }
 
-int Serve(const wchar_t* folder, const wchar_t* readyFile) {
+int Serve(const wchar_t* folder, const wchar_t* readyFile, quarro::relay::HostFault fault) {
     // The snapshot lives as long as the process: every connection's driver reads its section.
     static std::unique_ptr<sim::MachineSnapshot> machine = LoadSnapshot(folder);
     if (!machine) return 1;
@@ -188,7 +189,7 @@ int Serve(const wchar_t* folder, const wchar_t* readyFile) {
         }
         ready = true;
         if (!ConnectNamedPipe(pipe.Get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) continue;
-        std::thread(ServeConnection, pipe.Release(), section).detach();
+        std::thread(ServeConnection, pipe.Release(), section, fault).detach();
     }
 }
 
@@ -197,7 +198,15 @@ int Serve(const wchar_t* folder, const wchar_t* readyFile) {
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"register" && argc == 3) return Register(argv[2]);
-    if (command == L"serve" && (argc == 3 || argc == 4)) return Serve(argv[2], argc == 4 ? argv[3] : nullptr);
-    std::fprintf(stderr, "usage: FirmwareHost register <snapshot folder> | serve <snapshot folder> [ready file]\n");
+    if (command == L"serve" && argc >= 3 && argc <= 5) {
+        using quarro::relay::HostFault;
+        const std::wstring name = argc == 5 ? argv[4] : L"";
+        const HostFault fault = name == L"oversize"   ? HostFault::Oversize
+                                : name == L"badmagic" ? HostFault::BadMagic
+                                : name == L"hangup"   ? HostFault::HangUp
+                                                      : HostFault::None;
+        if (fault != HostFault::None || name.empty()) return Serve(argv[2], argc >= 4 ? argv[3] : nullptr, fault);
+    }
+    std::fprintf(stderr, "usage: FirmwareHost register <snapshot folder> | serve <snapshot folder> [ready file [fault]]\n");
     return 1;
 }

@@ -8,7 +8,8 @@
 
 namespace quarro::relay {
 
-FrameResult ServeFrame(platform::sim::SimMiscDriver& driver, const ReadExact& read, const WriteAll& write) {
+FrameResult ServeFrame(platform::sim::SimMiscDriver& driver, const ReadExact& read, const WriteAll& write,
+                       HostFault fault) {
     RelayRequest request{};
     if (!read(&request, sizeof(request))) return FrameResult::Closed;
     if (request.magic != RELAY_REQUEST_MAGIC || request.reserved != 0 || request.inSize > RELAY_MAX_BYTES ||
@@ -28,7 +29,12 @@ FrameResult ServeFrame(platform::sim::SimMiscDriver& driver, const ReadExact& re
     driver.ClearCalls();
     if (returned > request.outCapacity) returned = 0;
 
-    RelayReply reply{RELAY_REPLY_MAGIC, error, returned};
+    if (fault == HostFault::HangUp) return FrameResult::Closed;
+    if (fault == HostFault::Oversize) {
+        returned = request.outCapacity + 8;
+        out.resize(returned, 0xEE);
+    }
+    RelayReply reply{fault == HostFault::BadMagic ? RELAY_REQUEST_MAGIC : RELAY_REPLY_MAGIC, error, returned};
     std::vector<std::uint8_t> frame(sizeof(reply) + returned);
     std::memcpy(frame.data(), &reply, sizeof(reply));
     if (returned) std::memcpy(frame.data() + sizeof(reply), out.data(), returned);

@@ -21,8 +21,17 @@ enum class FrameResult {
     Broken,  // the request broke the exchange's rules; nothing was answered, drop the connection
 };
 
+// A host that breaks the exchange on purpose, to prove the relay holds its bounds.
+enum class HostFault {
+    None,
+    Oversize,  // the reply claims, and sends, 8 bytes more than the caller's capacity
+    BadMagic,  // the reply's magic is wrong
+    HangUp,    // the connection is dropped instead of a reply
+};
+
 // Serves one request on `driver`. The reply carries the driver's Win32 error and at most the
-// request's output capacity in bytes.
-FrameResult ServeFrame(platform::sim::SimMiscDriver& driver, const ReadExact& read, const WriteAll& write);
+// request's output capacity in bytes (unless `fault` says otherwise).
+FrameResult ServeFrame(platform::sim::SimMiscDriver& driver, const ReadExact& read, const WriteAll& write,
+                       HostFault fault = HostFault::None);
 
 }  // namespace quarro::relay

@@ -13,7 +13,9 @@ still comes from the snapshot.
 - Watchpost, as a service, logs its power-on entry with the firmware's model and serial numbers.
 - failures through the real APIs: a driver older than 1.0.8.0 gives a session without a channel
   (and the Setup section of that fixture); an impostor host with another key gives "Driver
-  Authentication Failed."; with the host stopped, requests fail and the viewer shows its message.
+  Authentication Failed."; with the host stopped, requests fail and the viewer shows its message;
+  a host that breaks the exchange (oversized or malformed replies, hanging up) fails the request
+  and never makes the relay write past the caller's buffer.
 
 usage: relay_cases.py BUILD_DIR SOURCE_DIR   (WINEPREFIX and QUARRO_WINE_TEMPLATE set)
 """
@@ -179,6 +181,24 @@ def case_failures(r):
                     b"Confirm whether the System Interface Device - 0021 is available.\n", repr(text))
 
 
+def case_broken_hosts(r):
+    """A host that breaks the exchange never makes the relay write past the caller's buffer: the
+    request fails (ERROR_IO_DEVICE for a reply against the rules, ERROR_DEVICE_NOT_CONNECTED for a
+    host that hangs up) and the handle's connection is dropped."""
+    probe_exe = os.path.join(TESTS, "device_probe.exe")
+    cases = [
+        ("", "ok=1 error=0 returned=128 buffer=written\nok=1 error=0 returned=128 buffer=written"),
+        ("oversize", "ok=0 error=1117 returned=0 buffer=untouched\nok=0 error=1167 returned=0 buffer=untouched"),
+        ("badmagic", "ok=0 error=1117 returned=0 buffer=untouched\nok=0 error=1167 returned=0 buffer=untouched"),
+        ("hangup", "ok=0 error=1167 returned=0 buffer=untouched\nok=0 error=1167 returned=0 buffer=untouched"),
+    ]
+    for fault, expected in cases:
+        env = dict(ENV, QUARRO_RELAY_FAULT=fault)
+        out = subprocess.run(["bash", HARNESS, "run", "--relay", DEFAULT, "--", probe_exe], env=env,
+                             capture_output=True, timeout=180).stdout.decode(errors="replace").replace("\r", "").strip()
+        r.check("host fault %r: %s" % (fault or "none", expected.split("\n")[0]), out == expected, repr(out))
+
+
 def main():
     harness("clone", os.environ["QUARRO_WINE_TEMPLATE"])
     r = tab_reports.Runner("wine", BUILD, SOURCE)
@@ -187,6 +207,7 @@ def main():
         case_session_suite(r)
         case_watchpost(r)
         case_failures(r)
+        case_broken_hosts(r)
     finally:
         harness("stop", check=False)
         shutil.rmtree(r.work, ignore_errors=True)

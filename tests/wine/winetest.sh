@@ -18,7 +18,9 @@
 #                                         Misc Driver's device, start the firmware host on DIR and
 #                                         the relay driver (QUARRO_RELAY_TOOLS names the folder with
 #                                         FirmwareHost.exe and QuarroRelay.sys). Prints the snapshot
-#                                         the programs are to be given (Windows path).
+#                                         the programs are to be given (Windows path). With
+#                                         QUARRO_RELAY_FAULT (oversize, badmagic, hangup) the host
+#                                         breaks every reply that way.
 #   winetest.sh relay stop-host           end the firmware host; the relay stays (requests fail)
 #   winetest.sh stop                      shut the prefix's wineserver down
 #
@@ -86,7 +88,7 @@ relay_start() {
     derived="$dir/machine"
     export QUARRO_MACHINE
     if [ -f "$dir/host.pid" ] && kill -0 "$(cat "$dir/host.pid")" 2>/dev/null &&
-        [ "$(cat "$dir/machine.source" 2>/dev/null)" = "$machine" ]; then
+        [ "$(cat "$dir/machine.source" 2>/dev/null)" = "$machine ${QUARRO_RELAY_FAULT:-}" ]; then
         QUARRO_MACHINE=$(windows_path "$derived")
         return 0
     fi
@@ -115,7 +117,7 @@ PY
     "$WINE" "$dir/FirmwareHost.exe" register "$(windows_path "$machine")" </dev/null >"$dir/register.log" 2>&1 ||
         { echo "winetest: the device could not be registered: $(cat "$dir/register.log")" >&2; exit 1; }
     rm -f "$dir/ready"
-    "$WINE" "$dir/FirmwareHost.exe" serve "$(windows_path "$machine")" 'C:\quarro-relay\ready' \
+    "$WINE" "$dir/FirmwareHost.exe" serve "$(windows_path "$machine")" 'C:\quarro-relay\ready' ${QUARRO_RELAY_FAULT:-} \
         >"$dir/host.log" 2>&1 </dev/null &
     echo $! >"$dir/host.pid"
     for _ in $(seq 1 100); do
@@ -123,7 +125,7 @@ PY
         sleep 0.1
     done
     [ -f "$dir/ready" ] || { echo "winetest: the firmware host did not start: $(cat "$dir/host.log")" >&2; exit 1; }
-    printf '%s' "$machine" >"$dir/machine.source"
+    printf '%s' "$machine ${QUARRO_RELAY_FAULT:-}" >"$dir/machine.source"
     "$WINE" sc create QuarroRelay type= kernel binPath= 'C:\quarro-relay\QuarroRelay.sys' >/dev/null 2>&1 || true
     "$WINE" sc start QuarroRelay >/dev/null 2>&1 || true
     for _ in $(seq 1 100); do
