@@ -7,6 +7,26 @@ std::uint32_t NextRetryDelay(std::uint16_t retriesMade) {
     return retriesMade < 3 ? 100 : 5000;
 }
 
+ControlAnswer AnswerControl(std::uint32_t control, std::uint32_t lastState, bool stopping) {
+    const std::uint32_t running = stopping ? 0 : kServiceRunning;
+    switch (control) {
+    case 1:  // stop
+        return {ControlPost::kStop, kServiceStopPending, 0};
+    case 2:  // pause
+        return {ControlPost::kNothing, lastState == kServiceRunning && !stopping ? kServicePaused : running, 0};
+    case 5:  // shut-down
+        return {ControlPost::kClose, 0, 0};
+    case 3:  // continue, interrogate, power event and 130: nothing to do but say so
+    case 4:
+    case 13:
+    case 130:
+        return {ControlPost::kNothing, running, 0};
+    default:
+        if (control >= 144 && control <= 148) return {ControlPost::kControl, running, 0};
+        return {ControlPost::kNothing, running, kCallNotImplemented};
+    }
+}
+
 std::uint32_t PeriodFor(bool timerElapseRead, std::uint32_t minutes, bool exclusionDevicePresent) {
     if (exclusionDevicePresent) return 0;
     if (timerElapseRead && minutes != 0 && minutes <= 0xFFFFFFFFu / 60000u) return minutes * 60000u;

@@ -20,6 +20,30 @@ public:
     virtual void Stop(int id) = 0;
 };
 
+// Service states and the handler result, as the service control manager numbers them.
+inline constexpr std::uint32_t kServiceStopPending = 3;
+inline constexpr std::uint32_t kServiceRunning = 4;
+inline constexpr std::uint32_t kServicePaused = 7;
+inline constexpr std::uint32_t kCallNotImplemented = 120;
+
+// What the control handler posts to the hidden window.
+enum class ControlPost { kNothing, kStop, kClose, kControl };
+
+// The control handler's answer to one control code: the message it posts, the state it reports
+// (0: none) and its result. The Win32 handler only carries it out, reporting before it posts.
+struct ControlAnswer {
+    ControlPost post;
+    std::uint32_t report;
+    std::uint32_t result;
+    bool operator==(const ControlAnswer& o) const {
+        return post == o.post && report == o.report && result == o.result;
+    }
+};
+
+// `lastState` is the state reported last; once a stop is under way (`stopping`) the service never
+// reports running or paused again.
+ControlAnswer AnswerControl(std::uint32_t control, std::uint32_t lastState, bool stopping);
+
 // The delay before the next spin-up retry after a resume whose disk is still not spun up, given
 // the retries made so far (1..6), or 0 when the retries are over: 100, 100, 5000, 5000, 5000
 // after the first retry at 100 ms, six in all.

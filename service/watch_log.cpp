@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "common/ansi.h"
 #include "common/format.h"
@@ -97,6 +98,19 @@ std::u16string LogFileName(const std::string& driveSerial, const std::string& pc
         if (ValidInFileName(c) && name.size() < 259) name += c;
     }
     return name;
+}
+
+std::string BoundEntry(std::string entry) {
+    if (entry.size() <= kMaxEntryBytes) return entry;
+    entry.resize(kMaxEntryBytes - 2);  // room for the closing empty line
+    const std::size_t lineEnd = entry.rfind("\r\n");
+    if (lineEnd != std::string::npos) {
+        entry.resize(lineEnd + 2);
+    } else {
+        entry.resize(kMaxEntryBytes - 4);
+        entry += "\r\n";
+    }
+    return entry + "\r\n";
 }
 
 WatchLog::WatchLog(IDiskReader& disk, IWatchFirmware& firmware, IBatteryReader& batteries, LogTexts texts,
@@ -323,7 +337,7 @@ bool WatchLog::WriteEntry(int event, const SmartSnapshot& snapshot) {
     } else {
         entry += "\r\n";
     }
-    if (entry.size() > kMaxEntryBytes) entry.resize(kMaxEntryBytes);
+    entry = BoundEntry(std::move(entry));
 
     bool written = false;
     if (fresh) {

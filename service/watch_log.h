@@ -35,6 +35,10 @@ std::u16string LogFileName(const std::string& driveSerial, const std::string& pc
 // Every entry (and its body) is bounded to this many bytes.
 inline constexpr std::size_t kMaxEntryBytes = 2047;
 
+// `entry` within the bound: a longer one keeps the whole lines that fit before the empty line that
+// closes every entry, so that no line is torn and the next entry begins on a line of its own.
+std::string BoundEntry(std::string entry);
+
 class WatchLog {
 public:
     WatchLog(IDiskReader& disk, IWatchFirmware& firmware, IBatteryReader& batteries, LogTexts texts,

@@ -71,36 +71,34 @@ void Report(DWORD state, DWORD waitHint = 0, DWORD checkpoint = 0) {
     }
 }
 
+static_assert(watch::kServiceStopPending == SERVICE_STOP_PENDING && watch::kServiceRunning == SERVICE_RUNNING &&
+                  watch::kServicePaused == SERVICE_PAUSED && watch::kCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED,
+              "the portable answer uses the service control manager's numbers");
+
 DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void*) {
-    switch (control) {
-    case SERVICE_CONTROL_STOP:
-        // The stop event is set by the main thread once the last entry is written, so that the
-        // service reports stopped only after its log is complete.
-        InterlockedExchange(&g.stopping, 1);
+    const watch::ControlAnswer answer = watch::AnswerControl(control, g.lastState, g.stopping != 0);
+    // The stop event is set by the main thread once the last entry is written, so that the
+    // service reports stopped only after its log is complete.
+    if (answer.post == watch::ControlPost::kStop) InterlockedExchange(&g.stopping, 1);
+    if (answer.report == SERVICE_STOP_PENDING) {
         Report(SERVICE_STOP_PENDING, kStopWaitHintMs, 1);
-        PostMessageW(g.window, kMsgStop, 0, 0);
-        return NO_ERROR;
-    case SERVICE_CONTROL_PAUSE:
-        Report(g.lastState == SERVICE_RUNNING ? SERVICE_PAUSED : SERVICE_RUNNING);
-        return NO_ERROR;
-    case SERVICE_CONTROL_SHUTDOWN:
-        PostMessageW(g.window, WM_CLOSE, 0, 0);
-        return NO_ERROR;
-    case SERVICE_CONTROL_CONTINUE:
-    case SERVICE_CONTROL_INTERROGATE:
-    case SERVICE_CONTROL_POWEREVENT:
-    case 130:
-        Report(SERVICE_RUNNING);
-        return NO_ERROR;
-    default:
-        if (control >= 144 && control <= 148) {
-            PostMessageW(g.window, kMsgControl, control, 0);
-            if (!g.stopping) Report(SERVICE_RUNNING);
-            return NO_ERROR;
-        }
-        Report(SERVICE_RUNNING);
-        return ERROR_CALL_NOT_IMPLEMENTED;
+    } else if (answer.report != 0) {
+        Report(answer.report);
     }
+    switch (answer.post) {
+    case watch::ControlPost::kStop:
+        PostMessageW(g.window, kMsgStop, 0, 0);
+        break;
+    case watch::ControlPost::kClose:
+        PostMessageW(g.window, WM_CLOSE, 0, 0);
+        break;
+    case watch::ControlPost::kControl:
+        PostMessageW(g.window, kMsgControl, control, 0);
+        break;
+    case watch::ControlPost::kNothing:
+        break;
+    }
+    return answer.result;
 }
 
 void WINAPI ServiceMain(DWORD, LPWSTR*) {

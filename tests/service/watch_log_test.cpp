@@ -42,6 +42,7 @@ struct Disk : IDiskReader {
     std::vector<Attribute> attributes;
     std::deque<std::int32_t> spin;
     std::int32_t state = 1;  // > 0: the attributes; else this state
+    std::uint8_t fill = 0;   // the data sector's bytes around the attributes
     int reads = 0;
 
     void Set(std::uint8_t id, std::uint64_t raw) {
@@ -69,6 +70,7 @@ struct Disk : IDiskReader {
             }
             return;
         }
+        std::memset(s->sector, fill, sizeof(s->sector));
         int n = 0;
         for (const Attribute& a : attributes) {
             std::uint8_t* slot = s->sector + 2 + 12 * n;
@@ -377,6 +379,64 @@ TEST_F(WatchLogTest, HistoryArithmeticPerFamily) {
         Log().Handle(kPowerOn);
         EXPECT_EQ(Log().Family(), r.family);
         EXPECT_EQ(Text(u"HddNotif002"), std::string("2026/11/30 23:00:05  ") + r.record);
+    }
+}
+
+// The widest entries the formats make (every sector row changed, every part at its widest) are
+// written whole.
+TEST_F(WatchLogTest, WidestEntriesAreWrittenWhole) {
+    CReg().WriteDword(pf::kHkeyLocalMachine, kKey, u"AdvancedSAVE", 1, 0);
+    disk_.fill = 0xA5;
+    firmware_.docked = 0;
+    firmware_.mask = 0x1FF;
+    for (int sensor = 0; sensor < 9; ++sensor) firmware_.readings[sensor] = 65535;
+    batteries_.charges[0] = batteries_.charges[1] = {true, 4294967295u, -2147483647 - 1};
+    Log().Handle(kPowerOn);
+    disk_.fill = 0x5A;
+    Log().Handle(kPeriodic);
+    ExpectLogs("widest");
+}
+
+// An entry past the bound keeps its whole lines and its closing empty line.
+TEST(WatchLogBound, EntriesPastTheBoundKeepWholeLines) {
+    const auto line = [](std::size_t bytes) { return std::string(bytes - 2, 'x') + "\r\n"; };
+    struct Row {
+        std::string entry, want;
+    } const rows[] = {
+        {line(100) + line(1900) + "\r\n", line(100) + line(1900) + "\r\n"},
+        {line(2045) + "\r\n", line(2045) + "\r\n"},                       // exactly the bound
+        {line(2045) + line(10) + "\r\n", line(2045) + "\r\n"},            // cut to the bound
+        {line(1000) + line(1100) + "\r\n", line(1000) + "\r\n"},          // no torn line
+        {std::string(3000, '='), std::string(2043, '=') + "\r\n\r\n"},  // one line past the bound
+    };
+    for (const Row& r : rows) {
+        const std::string bounded = BoundEntry(r.entry);
+        EXPECT_EQ(bounded, r.want) << r.entry.size() << " bytes";
+        EXPECT_LE(bounded.size(), kMaxEntryBytes);
+    }
+}
+
+// The control handler's table: the message it posts, the state it reports, its result.
+TEST(WatchControl, AnswersEachControl) {
+    using P = ControlPost;
+    struct Row {
+        std::uint32_t control, lastState;
+        bool stopping;
+        ControlAnswer want;
+    } const rows[] = {
+        {1, 4, false, {P::kStop, 3, 0}},       {2, 4, false, {P::kNothing, 7, 0}},
+        {2, 7, false, {P::kNothing, 4, 0}},    {5, 4, false, {P::kClose, 0, 0}},
+        {3, 7, false, {P::kNothing, 4, 0}},    {4, 4, false, {P::kNothing, 4, 0}},
+        {13, 4, false, {P::kNothing, 4, 0}},   {130, 4, false, {P::kNothing, 4, 0}},
+        {144, 4, false, {P::kControl, 4, 0}},  {148, 4, false, {P::kControl, 4, 0}},
+        {149, 4, false, {P::kNothing, 4, 120}}, {255, 4, false, {P::kNothing, 4, 120}},
+        {143, 4, false, {P::kNothing, 4, 120}}, {128, 4, false, {P::kNothing, 4, 120}},
+        {6, 4, false, {P::kNothing, 4, 120}},  {144, 3, true, {P::kControl, 0, 0}},
+        {149, 3, true, {P::kNothing, 0, 120}}, {2, 4, true, {P::kNothing, 0, 0}},
+        {1, 3, true, {P::kStop, 3, 0}},
+    };
+    for (const Row& r : rows) {
+        EXPECT_TRUE(AnswerControl(r.control, r.lastState, r.stopping) == r.want) << "control " << r.control;
     }
 }
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Watchpost.exe under Wine and its real service control manager, in a prefix of its own:
 #   sc create (snapshot named in the binPath) and start: the power-on entry in Log\ beside the
-#   program; control 144: one periodic entry at once; 149: nothing written; a second instance ends
-#   at once; stop: a "Stop " entry last and the history values gone; the viewer's /T:A report ends
+#   program; control 144: one periodic entry at once; 149: nothing written; suspend and resume
+#   sent to the hidden window: their two entries; a second instance ends at once; stop: a "Stop " entry last and the history values gone; the viewer's /T:A report ends
 #   with the log's lines. Then a burst of 1,000 controls 144 and a stop: one entry per control, in
 #   order, none torn, and the service stops.
 #
@@ -65,12 +65,23 @@ expect "the history was recorded" "1" "$(history)"
 expect "control 144 is accepted" "result=0" "$(ask control 144)"
 wait_for_headings 2
 expect "control 144 writes a periodic entry" "=====" "$(log | grep '=====' | sed -n 2p | cut -c1-5)"
-# Wine's service manager answers every control the handler receives with success, whatever the
-# handler returns, so 149 is checked by its effect: no entry, the service runs on.
+# Wine's service manager answers every control from 128 to 255 that reaches the handler with
+# success, whatever the handler returns (see docs/decisions.md), so 149 is checked by its effect:
+# no entry, the service runs on. The handler's 120 is checked natively.
 ask control 149 >/dev/null
 sleep 0.5
 expect "control 149 writes nothing" "2" "$(headings)"
 expect "running after 149" "RUNNING" "$(state)"
+
+# Wine starts a service that is not interactive on a window station of its own: the tool moves to
+# that station's desktop before it looks for the hidden window, then sends suspend and resume,
+# each handled before the next. Both entries carry the same parts as the power-on entry.
+expect "the hidden window is found" "window=1" "$(ask power __wineservice_winstation Default)"
+parts=$(log | sed -n 's/^Power ON (Start) =====//p' | head -1)
+clock='[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}'
+expect "suspend and resume give two entries" "4" "$(headings)"
+expect "the suspend and resume entries" "Stand By (Hibernate) =====$parts|<time>||Resume =====$parts|<time>|" \
+    "$(log | tail -6 | sed -E "s#^$clock\$#<time>#" | paste -sd'|')"
 
 second=0
 timeout 30 "$WINE" "$app/Watchpost.exe" >/dev/null 2>&1 || second=$?

@@ -1,8 +1,13 @@
 // Drives the running Watchpost service for the Wine tests:
 //   watch_control control CODE        ControlService(CODE): prints "result=0" or "result=<error>"
 //   watch_control burst CODE COUNT    COUNT controls as fast as possible: prints "sent=N failed=M ms=T"
-//   watch_control power               suspend, then resume, sent to the hidden window (found by its
-//                                     class and title): prints "window=1" or "window=0"
+//   watch_control power [STATION DESKTOP]
+//                                     suspend, then resume from suspend, sent to the hidden window
+//                                     (found by its class and title) and handled before this
+//                                     returns: prints "window=1", or "window=0 <step>=<error>". With
+//                                     STATION and DESKTOP it first moves to the service's window
+//                                     station and desktop, where a service that is not interactive
+//                                     has its windows.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,19 +15,79 @@
 
 namespace {
 
-struct Service {
-    SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceW(manager, L"Watchpost", SERVICE_USER_DEFINED_CONTROL | SERVICE_QUERY_STATUS)
-                                : nullptr;
-    ~Service() {
-        if (service) CloseServiceHandle(service);
-        if (manager) CloseServiceHandle(manager);
+// Owns one handle that `Close` gives back.
+template <typename Handle, BOOL(WINAPI* Close)(Handle)>
+class Owned {
+public:
+    explicit Owned(Handle handle) : handle_(handle) {}
+    ~Owned() {
+        if (handle_) Close(handle_);
     }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    Handle Get() const { return handle_; }
+    void Reset(Handle handle) {
+        if (handle_) Close(handle_);
+        handle_ = handle;
+    }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    Handle handle_;
+};
+using ServiceHandle = Owned<SC_HANDLE, CloseServiceHandle>;
+using WindowStation = Owned<HWINSTA, CloseWindowStation>;
+using Desktop = Owned<HDESK, CloseDesktop>;
+
+struct Service {
+    ServiceHandle manager{OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)};
+    ServiceHandle service{manager ? OpenServiceW(manager.Get(), L"Watchpost",
+                                                 SERVICE_USER_DEFINED_CONTROL | SERVICE_QUERY_STATUS)
+                                  : nullptr};
     DWORD Control(DWORD code) {
         SERVICE_STATUS status{};
-        return ControlService(service, code, &status) ? 0 : GetLastError();
+        return ControlService(service.Get(), code, &status) ? 0 : GetLastError();
     }
 };
+
+// Puts the process back on its own window station and the thread on its own desktop (neither
+// owned here) at the end of the scope, before the owners of the others close them.
+struct BackHome {
+    HWINSTA station = GetProcessWindowStation();
+    HDESK desktop = GetThreadDesktop(GetCurrentThreadId());
+    ~BackHome() {
+        SetThreadDesktop(desktop);
+        SetProcessWindowStation(station);
+    }
+};
+
+int Failed(const char* step) {
+    std::printf("window=0 %s=%lu\n", step, static_cast<unsigned long>(GetLastError()));
+    return 0;
+}
+
+int Power(const wchar_t* stationName, const wchar_t* desktopName) {
+    // The move comes before anything that could tie this thread to the desktop it started on.
+    WindowStation station(stationName ? OpenWindowStationW(stationName, FALSE, WINSTA_ENUMDESKTOPS) : nullptr);
+    Desktop desktop(nullptr);
+    BackHome home;
+    if (stationName) {
+        if (!station || !SetProcessWindowStation(station.Get())) return Failed("station");
+        desktop.Reset(OpenDesktopW(desktopName, 0, FALSE, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE));
+        if (!desktop || !SetThreadDesktop(desktop.Get())) return Failed("desktop");
+    }
+    HWND window = nullptr;
+    for (int i = 0; i < 50 && !window; ++i) {
+        window = FindWindowW(L"Quarro Diskward", L"Quarro");
+        if (!window) Sleep(100);
+    }
+    if (!window) return Failed("find");
+    // Sent, not posted: both are handled (and logged) before this returns.
+    SendMessageW(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    std::printf("window=1\n");
+    return 0;
+}
 
 }  // namespace
 
@@ -43,18 +108,8 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (argc >= 2 && std::wcscmp(argv[1], L"power") == 0) {
-        HWND window = nullptr;
-        for (int i = 0; i < 50 && !window; ++i) {
-            window = FindWindowW(L"Quarro Diskward", L"Quarro");
-            if (!window) Sleep(100);
-        }
-        if (window) {
-            SendMessageW(window, WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
-            SendMessageW(window, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
-        }
-        std::printf("window=%d\n", window ? 1 : 0);
-        return 0;
+        return Power(argc >= 4 ? argv[2] : nullptr, argc >= 4 ? argv[3] : nullptr);
     }
-    std::fprintf(stderr, "usage: watch_control control CODE | burst CODE COUNT | power\n");
+    std::fprintf(stderr, "usage: watch_control control CODE | burst CODE COUNT | power [STATION DESKTOP]\n");
     return 2;
 }
