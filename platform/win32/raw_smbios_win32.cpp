@@ -1,9 +1,7 @@
 // The raw-SMBIOS concern on Windows: the first object of WMI's MSSMBios_RawSMBiosTables in
-// ROOT\WMI, through COM, in this order: apartment-threaded COM for the call, process security
-// (RPC_E_TOO_LATE accepted: someone set it already), the in-process locator, the namespace, the
-// proxy blanket, a forward-only query that returns immediately, the first object only, and its
-// properties read only when they have their own types. COM is uninitialised again when this
-// call's initialisation succeeded; the objects are released first.
+// ROOT\WMI (wmi_query_win32.h), in an apartment-threaded COM of the call's own, its properties
+// read only when they have their own types. COM is uninitialised again when this call's
+// initialisation succeeded; the objects are released first.
 #include <windows.h>
 #include <oleauto.h>
 #include <wbemidl.h>
@@ -16,20 +14,14 @@
 #include "platform/concerns.h"
 #include "platform/raw_smbios.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/wmi_query_win32.h"
 
 namespace quarro::platform::win32 {
 
 namespace {
 
-using quarro::win32::Bstr;
 using quarro::win32::CoInitScope;
-using quarro::win32::ComRef;
 using quarro::win32::Variant;
-
-// {4590F811-1D3A-11D0-891F-00AA004B2E24} and {DC12A687-737F-11CF-884D-00AA004B2E24}: kept here so
-// that no module needs the wbemuuid import library.
-const CLSID kClsidWbemLocator = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
-const IID kIidWbemLocator = {0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 
 // An unsigned-byte property; 0 when it is absent or of another type.
 std::uint8_t ReadByte(IWbemClassObject* object, const wchar_t* name) {
@@ -69,48 +61,18 @@ bool ReadBytes(IWbemClassObject* object, const wchar_t* name, std::uint32_t size
 }
 
 bool QueryFirstObject(RawSmbiosRecord* record) {
-    const HRESULT security = CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                                                  RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
-    if (FAILED(security) && security != RPC_E_TOO_LATE) return false;
-
-    ComRef<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(kClsidWbemLocator, nullptr, CLSCTX_INPROC_SERVER, kIidWbemLocator,
-                                locator.PutVoid())) ||
-        !locator) {
-        return false;
-    }
-    const Bstr space(L"ROOT\\WMI");
-    if (!space) return false;
-    ComRef<IWbemServices> services;
-    if (FAILED(locator->ConnectServer(space.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Put())) ||
-        !services) {
-        return false;
-    }
-    if (FAILED(CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                                 RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE))) {
-        return false;
-    }
-    const Bstr language(L"WQL");
-    const Bstr query(L"SELECT * FROM MSSMBios_RawSMBiosTables");
-    if (!language || !query) return false;
-    ComRef<IEnumWbemClassObject> objects;
-    if (FAILED(services->ExecQuery(language.Get(), query.Get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                   nullptr, objects.Put())) ||
-        !objects) {
-        return false;
-    }
-    ComRef<IWbemClassObject> object;
-    ULONG returned = 0;
-    const HRESULT next = objects->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.Put(), &returned);
-    if (FAILED(next) || returned == 0 || !object) return false;
-
-    RawSmbiosRecord read;
-    read.majorVersion = ReadByte(object.Get(), L"SmbiosMajorVersion");
-    read.minorVersion = ReadByte(object.Get(), L"SmbiosMinorVersion");
-    read.size = ReadDword(object.Get(), L"Size");
-    read.hasData = read.size != 0 && ReadBytes(object.Get(), L"SMBiosData", read.size, &read.data);
-    *record = std::move(read);
-    return true;
+    bool found = false;
+    const bool ran = RunWmiQuery(L"ROOT\\WMI", L"SELECT * FROM MSSMBios_RawSMBiosTables", [&](IWbemClassObject* object) {
+        RawSmbiosRecord read;
+        read.majorVersion = ReadByte(object, L"SmbiosMajorVersion");
+        read.minorVersion = ReadByte(object, L"SmbiosMinorVersion");
+        read.size = ReadDword(object, L"Size");
+        read.hasData = read.size != 0 && ReadBytes(object, L"SMBiosData", read.size, &read.data);
+        *record = std::move(read);
+        found = true;
+        return false;  // the first object only
+    });
+    return ran && found;
 }
 
 class Win32RawSmbiosTables : public IRawSmbiosTables {

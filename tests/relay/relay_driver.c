@@ -233,6 +233,7 @@ static NTSTATUS ReadDeviceLink(PUNICODE_STRING registryPath, RelayDevice* relay)
     if (!NT_SUCCESS(status)) return status;
     if (value->Type != REG_SZ || value->DataLength < sizeof(WCHAR)) return STATUS_OBJECT_TYPE_MISMATCH;
     chars = value->DataLength / sizeof(WCHAR);
+    if (chars > RELAY_MAX_LINK_CHARS) return STATUS_NAME_TOO_LONG;  /* the terminator needs a place */
     RtlCopyMemory(relay->linkBuffer, value->Data, chars * sizeof(WCHAR));
     relay->linkBuffer[chars] = 0;
     RtlInitUnicodeString(&relay->link, relay->linkBuffer);
