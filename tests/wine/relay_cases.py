@@ -194,9 +194,11 @@ def case_broken_hosts(r):
     ]
     for fault, expected in cases:
         env = dict(ENV, QUARRO_RELAY_FAULT=fault)
-        out = subprocess.run(["bash", HARNESS, "run", "--relay", DEFAULT, "--", probe_exe], env=env,
-                             capture_output=True, timeout=180).stdout.decode(errors="replace").replace("\r", "").strip()
-        r.check("host fault %r: %s" % (fault or "none", expected.split("\n")[0]), out == expected, repr(out))
+        result = subprocess.run(["bash", HARNESS, "run", "--relay", DEFAULT, "--", probe_exe], env=env,
+                                capture_output=True, timeout=180)
+        out = result.stdout.decode(errors="replace").replace("\r", "").strip()
+        r.check("host fault %r: %s" % (fault or "none", expected.split("\n")[0]), out == expected,
+                repr((out, result.stderr.decode(errors="replace")[-800:])))
 
 
 def main():

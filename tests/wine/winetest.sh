@@ -120,7 +120,8 @@ PY
     "$WINE" "$dir/FirmwareHost.exe" serve "$(windows_path "$machine")" 'C:\quarro-relay\ready' ${QUARRO_RELAY_FAULT:-} \
         >"$dir/host.log" 2>&1 </dev/null &
     echo $! >"$dir/host.pid"
-    for _ in $(seq 1 100); do
+    # A loaded machine starts a Wine program in seconds rather than a fraction of one.
+    for _ in $(seq 1 300); do
         [ -f "$dir/ready" ] && break
         sleep 0.1
     done
@@ -128,7 +129,7 @@ PY
     printf '%s' "$machine ${QUARRO_RELAY_FAULT:-}" >"$dir/machine.source"
     "$WINE" sc create QuarroRelay type= kernel binPath= 'C:\quarro-relay\QuarroRelay.sys' >/dev/null 2>&1 || true
     "$WINE" sc start QuarroRelay >/dev/null 2>&1 || true
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do
         state=$("$WINE" sc query QuarroRelay 2>/dev/null | tr -d '\r' | awk '/STATE/ {print $4}')
         [ "$state" = RUNNING ] && break
         sleep 0.1
