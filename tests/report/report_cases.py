@@ -108,6 +108,7 @@ class Runner:
                        "--reg", os.path.join(machine_dir, "registry.reg"), "--machine", machine_dir, "--",
                        program] + args
         result = subprocess.run(command, env=env, capture_output=True, timeout=120)
+        self.last_run = result  # for the message of a check that finds no file
         return result
 
     def machine(self, case, registry, os_record=None):
@@ -136,7 +137,10 @@ class Runner:
 
     def expect_file(self, name, path, expected):
         if not os.path.exists(path):
-            self.check(name, False, "(no file %s)" % path)
+            last = getattr(self, "last_run", None)
+            detail = "" if last is None else " last run: status %d, stdout %r, stderr %r" % (
+                last.returncode, last.stdout[-300:], last.stderr[-600:])
+            self.check(name, False, "(no file %s)%s" % (path, detail))
             return
         with open(path, "rb") as f:
             actual = f.read()
