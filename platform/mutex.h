@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/owner.h"
+
 namespace quarro::platform {
 
 using MutexHandle = std::uintptr_t;
@@ -15,5 +17,13 @@ public:
     virtual MutexHandle Create(const char16_t* name, bool* alreadyExisted) = 0;
     virtual void Close(MutexHandle mutex) = 0;
 };
+
+struct MutexHandleTraits {
+    using Interface = INamedMutexes;
+    using Handle = MutexHandle;
+    static MutexHandle None() { return 0; }
+    static void Close(INamedMutexes& mutexes, MutexHandle mutex) { mutexes.Close(mutex); }
+};
+using OwnedMutex = SeamOwner<MutexHandleTraits>;
 
 }  // namespace quarro::platform

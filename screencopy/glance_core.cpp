@@ -125,17 +125,6 @@ bool WriteBitmap(const std::u16string& path, const Capture& capture) {
     return written;
 }
 
-class MutexGuard {
-public:
-    MutexGuard() = default;
-    ~MutexGuard() {
-        if (handle) pf::Mutexes().Close(handle);
-    }
-    MutexGuard(const MutexGuard&) = delete;
-    MutexGuard& operator=(const MutexGuard&) = delete;
-    pf::MutexHandle handle = 0;
-};
-
 }  // namespace
 
 Outcome Run(const Environment& environment) {
@@ -156,10 +145,10 @@ Outcome Run(const Environment& environment) {
         documentsName = LoadModuleString(kIdsMyDocuments);
     }
 
-    MutexGuard mutex;
+    pf::OwnedMutex mutex(pf::Mutexes());
     bool existed = false;
-    mutex.handle = pf::Mutexes().Create(kMutexName, &existed);
-    if (!mutex.handle || existed) {
+    *mutex.Put() = mutex.Api().Create(kMutexName, &existed);
+    if (!mutex || existed) {
         if (existed && environment.bringForward) environment.bringForward(caption.c_str());
         return Outcome::AlreadyRunning;
     }

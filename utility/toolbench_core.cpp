@@ -104,17 +104,6 @@ std::unique_ptr<IDriverRegistry> OpenDriverSession() {
 
 namespace {
 
-class MutexGuard {
-public:
-    MutexGuard() = default;
-    ~MutexGuard() {
-        if (handle) pf::Mutexes().Close(handle);
-    }
-    MutexGuard(const MutexGuard&) = delete;
-    MutexGuard& operator=(const MutexGuard&) = delete;
-    pf::MutexHandle handle = 0;
-};
-
 // The time-outs by OS identity, in minutes, mains [0] and battery [1]; false when a needed value
 // could not be read (or, before Vista, the user may not read the policy).
 bool ReadTimeouts(std::int16_t osType, bool batteries, IPowerFacts& power, IDriverRegistry& driver,
@@ -154,10 +143,10 @@ bool ReadTimeouts(std::int16_t osType, bool batteries, IPowerFacts& power, IDriv
 }  // namespace
 
 Outcome Run(const Environment& environment) {
-    MutexGuard mutex;
+    pf::OwnedMutex mutex(pf::Mutexes());
     bool existed = false;
-    mutex.handle = pf::Mutexes().Create(kMutexName, &existed);
-    if (!mutex.handle || existed) return Outcome::AlreadyRunning;
+    *mutex.Put() = mutex.Api().Create(kMutexName, &existed);
+    if (!mutex || existed) return Outcome::AlreadyRunning;
 
     if (!environment.inAudit || environment.inAudit()) return Outcome::Audit;
 

@@ -7,17 +7,11 @@
 #include <string>
 
 #include "platform/win32/handles.h"
+#include "product_module.h"
 
 namespace {
 
-std::wstring ProductModulePath(const wchar_t* name) {
-    wchar_t program[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring dir(program);
-    dir = dir.substr(0, dir.find_last_of(L'\\'));      // ...\tests
-    dir = dir.substr(0, dir.find_last_of(L'\\') + 1);  // the build folder
-    return dir + L"bin\\" + name;
-}
+using quarro::wintests::ProductModulePath;
 
 // String `id` of `module` in `language` (string tables are blocks of 16 counted strings).
 std::wstring ModuleString(HMODULE module, LANGID language, UINT id) {

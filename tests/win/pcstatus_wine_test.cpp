@@ -14,9 +14,11 @@
 #include "common/misc_common.h"
 #include "platform/win32/handles.h"
 #include "tabframe/tab_contract.h"
+#include "product_module.h"
 
 namespace {
 
+using quarro::wintests::Export;
 using quarro::win32::ComRef;
 using quarro::win32::UniqueKernelHandle;
 using quarro::win32::UniqueLibrary;
@@ -67,11 +69,6 @@ std::string Narrow(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) out.push_back(static_cast<char>(c < 128 ? c : '?'));
     return out;
-}
-
-template <typename Proc>
-Proc Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
 // Lines of the report that contain `needle`, in order.

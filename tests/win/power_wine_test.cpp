@@ -10,24 +10,13 @@
 
 #include "platform/win32/handles.h"
 #include "tabframe/tab_contract.h"
+#include "product_module.h"
 
 namespace {
 
+using quarro::wintests::ProductModulePath;
+using quarro::wintests::Export;
 using quarro::win32::UniqueLibrary;
-
-std::wstring ProductModulePath(const wchar_t* name) {
-    wchar_t program[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring dir(program);
-    dir = dir.substr(0, dir.find_last_of(L'\\'));      // ...\tests
-    dir = dir.substr(0, dir.find_last_of(L'\\') + 1);  // the build folder
-    return dir + L"bin\\" + name;
-}
-
-template <typename Proc>
-Proc Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 TEST(PowerOnWine, RealLibraryWithoutActivePlanGivesThePlanRowUnknown) {
     if (GetEnvironmentVariableW(L"QUARRO_MACHINE", nullptr, 0) != 0) GTEST_SKIP() << "a snapshot is named";

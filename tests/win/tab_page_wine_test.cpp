@@ -12,9 +12,11 @@
 
 #include "platform/win32/handles.h"
 #include "tabframe/tab_contract.h"
+#include "product_module.h"
 
 namespace {
 
+using quarro::wintests::Export;
 using quarro::win32::UniqueLibrary;
 using quarro::win32::UniqueWindow;
 
@@ -33,12 +35,6 @@ struct Exports {
     TermTabDLLProc term;
     CommandMessageProc command;
 };
-
-template <typename Proc>
-Proc Export(HMODULE module, const char* name) {
-    // Through void (*)(), the type any function pointer may pass through.
-    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 Exports Bind(HMODULE module) {
     return Exports{Export<SetupPropertyPageProc>(module, "SetupPropertyPage"), Export<InitTabDLLProc>(module, "InitTabDLL"),
